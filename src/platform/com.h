@@ -1,0 +1,9 @@
+// COM for the calling thread (the web source hosts a COM control on Windows).
+#pragma once
+
+namespace platform {
+
+void ComInitialize();
+void ComUninitialize();
+
+}  // namespace platform

@@ -1,0 +1,82 @@
+// Files and directories with Windows semantics: attributes, copy, delete,
+// directory search with Windows wildcards, temporary names, module path.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/error.h"
+
+namespace platform {
+
+inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
+inline constexpr std::uint32_t kFaReadOnly = 0x01;
+inline constexpr std::uint32_t kFaHidden = 0x02;
+inline constexpr std::uint32_t kFaSystem = 0x04;
+inline constexpr std::uint32_t kFaVolumeId = 0x08;
+inline constexpr std::uint32_t kFaDirectory = 0x10;
+inline constexpr std::uint32_t kFaArchive = 0x20;
+inline constexpr std::uint32_t kFaNormal = 0x80;
+
+// kInvalidFileAttributes when nothing exists at `path`.
+std::uint32_t GetFileAttributes(const std::string& path);
+bool DirectoryExists(const std::string& path);
+// Something that is not a directory exists at `path`.
+bool FileExists(const std::string& path);
+
+// Copies one file, keeping its mode and times. With `failIfExists` an
+// existing target is an error (80); otherwise it is replaced. A directory
+// as the source is refused (5) before the target is touched.
+SysError CopyFile(const std::string& source, const std::string& target, bool failIfExists);
+SysError DeleteFile(const std::string& path);
+SysError CreateDirectory(const std::string& path);
+SysError RemoveDirectory(const std::string& path);
+
+// Opens an existing file for reading and writing, sharing both, and closes
+// it at once. A running executable answers with a sharing violation (32).
+SysError TestOpenForWriting(const std::string& path);
+
+// The Windows wildcard rules: "*" any run, "?" one character, "*.*" every
+// name, a trailing "." names without an extension.
+bool MatchesMask(std::string_view name, std::string_view mask);
+
+struct FindData {
+  std::string Name;  // the entry's name, no path
+  std::uint32_t Attributes = 0;
+  std::uint64_t Size = 0;
+};
+
+// A directory search for `pattern` (directory part + mask) that lists
+// entries of every attribute kind, "." and ".." included, in the order the
+// system lists them. The search is closed when the object goes.
+class DirectorySearch {
+ public:
+  explicit DirectorySearch(const std::string& pattern);
+  ~DirectorySearch();
+  DirectorySearch(const DirectorySearch&) = delete;
+  DirectorySearch& operator=(const DirectorySearch&) = delete;
+
+  // Why the search could not start (no such directory); success otherwise.
+  const SysError& OpenError() const;
+  // The next matching entry; false when there is none.
+  bool Next(FindData& entry);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// The temporary directory with its trailing delimiter, of any length.
+SysError GetTempPath(std::string& path);
+// Creates a new empty file `dir` + prefix (at most three characters) + up to
+// four hexadecimal digits + ".tmp" and returns its full path.
+SysError GetTempFileName(const std::string& dir, std::string_view prefix, std::string& path);
+
+// Full path of the running program.
+std::string GetModuleFileName();
+// Full path of `path` relative to the current directory.
+std::string ExpandFileName(const std::string& path);
+
+}  // namespace platform

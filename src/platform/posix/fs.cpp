@@ -1,0 +1,315 @@
+#include "platform/fs.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
+#include "platform/posix/errors.h"
+#include "rtl/mbcs.h"
+
+namespace platform {
+namespace {
+
+using posix::FromErrno;
+using posix::LastError;
+
+// An open file descriptor, closed when it goes.
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int Get() const { return fd_; }
+  bool Valid() const { return fd_ >= 0; }
+  // Closes now and reports a failed close (lost written data).
+  SysError Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0 ? SysError{} : LastError();
+  }
+
+ private:
+  int fd_;
+};
+
+SysError CopyData(int from, int to) {
+  std::array<char, 64 * 1024> buffer{};
+  while (true) {
+    const ssize_t got = ::read(from, buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return LastError();
+    }
+    if (got == 0) {
+      return {};
+    }
+    ssize_t done = 0;
+    while (done < got) {
+      const ssize_t put = ::write(to, buffer.data() + done, static_cast<std::size_t>(got - done));
+      if (put < 0) {
+        if (errno == EINTR) {
+          continue;
+        }
+        return LastError();
+      }
+      done += put;
+    }
+  }
+}
+
+std::uint32_t AttributesOf(const struct stat& st, std::string_view name) {
+  std::uint32_t attributes = 0;
+  if (S_ISDIR(st.st_mode)) {
+    attributes |= kFaDirectory;
+  } else {
+    attributes |= kFaArchive;
+  }
+  if ((st.st_mode & S_IWUSR) == 0) {
+    attributes |= kFaReadOnly;
+  }
+  // Dot files are what a Linux user hides.
+  if (!name.empty() && name[0] == '.' && name != "." && name != "..") {
+    attributes |= kFaHidden;
+  }
+  return attributes;
+}
+
+bool MatchHere(std::string_view name, std::string_view mask) {
+  // Iterative wildcard match with one backtrack point for the last "*".
+  std::size_t n = 0;
+  std::size_t m = 0;
+  std::size_t starMask = std::string_view::npos;
+  std::size_t starName = 0;
+  while (n < name.size()) {
+    if (m < mask.size() && (mask[m] == '?' || mask[m] == name[n])) {
+      ++n;
+      ++m;
+    } else if (m < mask.size() && mask[m] == '*') {
+      starMask = m++;
+      starName = n;
+    } else if (starMask != std::string_view::npos) {
+      m = starMask + 1;
+      n = ++starName;
+    } else {
+      return false;
+    }
+  }
+  while (m < mask.size() && mask[m] == '*') {
+    ++m;
+  }
+  return m == mask.size();
+}
+
+}  // namespace
+
+std::uint32_t GetFileAttributes(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    return kInvalidFileAttributes;
+  }
+  return AttributesOf(st, rtl::ExtractFileName(path));
+}
+
+bool DirectoryExists(const std::string& path) {
+  const std::uint32_t attributes = GetFileAttributes(path);
+  return attributes != kInvalidFileAttributes && (attributes & kFaDirectory) != 0;
+}
+
+bool FileExists(const std::string& path) {
+  const std::uint32_t attributes = GetFileAttributes(path);
+  return attributes != kInvalidFileAttributes && (attributes & kFaDirectory) == 0;
+}
+
+SysError CopyFile(const std::string& source, const std::string& target, bool failIfExists) {
+  Fd from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!from.Valid()) {
+    return LastError();
+  }
+  struct stat st {};
+  if (::fstat(from.Get(), &st) != 0) {
+    return LastError();
+  }
+  if (!S_ISREG(st.st_mode)) {
+    return FromErrno(EISDIR);
+  }
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
+  Fd to(::open(target.c_str(), flags, st.st_mode & 07777));
+  if (!to.Valid()) {
+    return LastError();
+  }
+  if (SysError error = CopyData(from.Get(), to.Get()); error.Failed()) {
+    return error;
+  }
+  // The mode of a replaced file is the source's, as the times are.
+  if (::fchmod(to.Get(), st.st_mode & 07777) != 0) {
+    return LastError();
+  }
+  const std::array<struct timespec, 2> times{st.st_atim, st.st_mtim};
+  if (::futimens(to.Get(), times.data()) != 0) {
+    return LastError();
+  }
+  return to.Close();
+}
+
+SysError DeleteFile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0 ? SysError{} : LastError();
+}
+
+SysError CreateDirectory(const std::string& path) {
+  return ::mkdir(path.c_str(), 0777) == 0 ? SysError{} : LastError();
+}
+
+SysError RemoveDirectory(const std::string& path) {
+  return ::rmdir(path.c_str()) == 0 ? SysError{} : LastError();
+}
+
+SysError TestOpenForWriting(const std::string& path) {
+  Fd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!fd.Valid()) {
+    return LastError();
+  }
+  return {};
+}
+
+bool MatchesMask(std::string_view name, std::string_view mask) {
+  if (mask == "*.*" || mask == "*") {
+    return true;
+  }
+  // "name." asks for names without an extension.
+  if (!mask.empty() && mask.back() == '.') {
+    return name.find('.') == std::string_view::npos &&
+           MatchHere(name, mask.substr(0, mask.size() - 1));
+  }
+  // "*.*" at the end also takes names without a period, as Windows does.
+  if (mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*" &&
+      MatchHere(name, mask.substr(0, mask.size() - 2))) {
+    return true;
+  }
+  return MatchHere(name, mask);
+}
+
+struct DirectorySearch::Impl {
+  DIR* dir = nullptr;
+  std::string directory;
+  std::string mask;
+  SysError openError;
+
+  ~Impl() {
+    if (dir != nullptr) {
+      ::closedir(dir);
+    }
+  }
+};
+
+DirectorySearch::DirectorySearch(const std::string& pattern) : impl_(std::make_unique<Impl>()) {
+  impl_->directory = rtl::ExtractFilePath(pattern);
+  impl_->mask = rtl::ExtractFileName(pattern);
+  const std::string open = impl_->directory.empty() ? std::string(".") : impl_->directory;
+  impl_->dir = ::opendir(open.c_str());
+  if (impl_->dir == nullptr) {
+    impl_->openError = LastError();
+    if (impl_->openError.Code == kErrorFileNotFound) {
+      impl_->openError = FromErrno(ENOTDIR);  // a missing directory is a missing path
+    }
+  }
+}
+
+DirectorySearch::~DirectorySearch() = default;
+
+const SysError& DirectorySearch::OpenError() const { return impl_->openError; }
+
+bool DirectorySearch::Next(FindData& entry) {
+  if (impl_->dir == nullptr) {
+    return false;
+  }
+  while (const dirent* found = ::readdir(impl_->dir)) {
+    const std::string_view name(found->d_name);
+    if (!MatchesMask(name, impl_->mask)) {
+      continue;
+    }
+    struct stat st {};
+    const std::string full = impl_->directory + std::string(name);
+    // An entry that vanished meanwhile is not reported.
+    if (::lstat(full.c_str(), &st) != 0) {
+      continue;
+    }
+    if (S_ISLNK(st.st_mode)) {
+      struct stat target {};
+      if (::stat(full.c_str(), &target) == 0) {
+        st = target;
+      }
+    }
+    entry.Name = std::string(name);
+    entry.Attributes = AttributesOf(st, name);
+    entry.Size = static_cast<std::uint64_t>(st.st_size);
+    return true;
+  }
+  return false;
+}
+
+SysError GetTempPath(std::string& path) {
+  const char* tmpdir = std::getenv("TMPDIR");
+  path = (tmpdir != nullptr && *tmpdir != '\0') ? std::string(tmpdir) : std::string("/tmp");
+  path = rtl::IncludeTrailingPathDelimiter(path);
+  return {};
+}
+
+SysError GetTempFileName(const std::string& dir, std::string_view prefix, std::string& path) {
+  const std::string base = rtl::IncludeTrailingPathDelimiter(dir) + std::string(prefix.substr(0, 3));
+  std::random_device seed;
+  std::uint32_t number = seed() % 0xFFFFu + 1u;
+  // Every one of the 65535 numbers is tried once before giving up.
+  for (std::uint32_t tries = 0; tries < 0xFFFFu; ++tries) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(number));
+    const std::string candidate = base + hex + ".tmp";
+    Fd fd(::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (fd.Valid()) {
+      path = candidate;
+      return fd.Close();
+    }
+    if (errno != EEXIST) {
+      return LastError();
+    }
+    number = number % 0xFFFFu + 1u;
+  }
+  return FromErrno(EEXIST);
+}
+
+std::string GetModuleFileName() {
+  std::string buffer(4096, '\0');
+  const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+  if (n <= 0) {
+    return {};
+  }
+  buffer.resize(static_cast<std::size_t>(n));
+  return buffer;
+}
+
+std::string ExpandFileName(const std::string& path) {
+  if (!path.empty() && path[0] == '/') {
+    return path;
+  }
+  std::string cwd(4096, '\0');
+  if (::getcwd(cwd.data(), cwd.size()) == nullptr) {
+    return path;
+  }
+  cwd.resize(std::char_traits<char>::length(cwd.c_str()));
+  return rtl::IncludeTrailingPathDelimiter(cwd) + path;
+}
+
+}  // namespace platform
