@@ -1,0 +1,77 @@
+// One-level treatment of whole directories: visiting, copying and deleting a
+// directory's entries, the temporary directory and unique temporary names.
+// No operation descends into subdirectories.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/error.h"
+#include "rtl/exceptions.h"
+
+namespace fileutil {
+
+class EDirectoryError : public rtl::Exception {
+ public:
+  using Exception::Exception;
+  std::string_view ClassName() const noexcept override { return "EDirectoryError"; }
+};
+
+class EDirectoryCopyError : public rtl::Exception {
+ public:
+  using Exception::Exception;
+  std::string_view ClassName() const noexcept override { return "EDirectoryCopyError"; }
+};
+
+class EFileCopyError : public EDirectoryCopyError {
+ public:
+  using EDirectoryCopyError::EDirectoryCopyError;
+  std::string_view ClassName() const noexcept override { return "EFileCopyError"; }
+};
+
+class EDirectoryDeleteError : public rtl::Exception {
+ public:
+  using Exception::Exception;
+  std::string_view ClassName() const noexcept override { return "EDirectoryDeleteError"; }
+};
+
+class EFileDeleteError : public EDirectoryDeleteError {
+ public:
+  using EDirectoryDeleteError::EDirectoryDeleteError;
+  std::string_view ClassName() const noexcept override { return "EFileDeleteError"; }
+};
+
+#pragma pack(push, 1)
+// The copy's caller data; `Dest` gains its trailing delimiter before the
+// first entry is visited.
+struct CExtraCopyParam {
+  std::string Dest;
+  bool Overwrite = false;
+};
+#pragma pack(pop)
+
+// Called with the directory (with its trailing delimiter), the entry's name
+// and the caller data; reports failure by raising.
+using EntryCallback = void (*)(const std::string& dir, const std::string& name,
+                               CExtraCopyParam* param);
+
+// The path with a trailing delimiter; an empty path stays empty. A trail
+// byte with the delimiter's value does not count as one.
+std::string AddBackslash(std::string_view path);
+
+// Calls `callback` for each entry of `dir` whose name does not begin with
+// ".", subdirectories included. Raises EDirectoryError for a missing directory.
+void ForEachEntry(const std::string& dir, EntryCallback callback, CExtraCopyParam* param);
+
+void CopyDirectory(const std::string& source, const std::string& dest, bool overwrite);
+// Deletes the entries, then the directory by the path as given.
+void DeleteDirectory(const std::string& dir);
+
+std::string GetTempDirectory();
+// Creates a new empty file with a unique name in `dir` and returns its path.
+std::string MakeTempFileName(const std::string& dir, std::string_view prefix);
+
+// The system text of a failure as the messages show it.
+std::string MessageText(const platform::SysError& error);
+
+}  // namespace fileutil
