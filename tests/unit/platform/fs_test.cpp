@@ -1,24 +1,21 @@
 #include "platform/fs.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <set>
-#include <thread>
 
 #include <gtest/gtest.h>
 
+#include "support/running_program.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using testing_support::Exists;
 using testing_support::ReadFile;
+using testing_support::RunningProgram;
 using testing_support::TempDir;
 
 struct stat StatOf(const std::string& path) {
@@ -98,38 +95,6 @@ TEST(FileOps, AttributesTellFilesFromDirectories) {
   EXPECT_NE(platform::GetFileAttributes(file) & platform::kFaReadOnly, 0u);
   EXPECT_NE(platform::GetFileAttributes(dir.Write(".hidden", "")) & platform::kFaHidden, 0u);
 }
-
-// A copy of a real program, running, so its file is busy.
-class RunningProgram {
- public:
-  explicit RunningProgram(const std::string& path) {
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::execl(path.c_str(), path.c_str(), "30", static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    // Wait until exec has replaced the child's image.
-    for (int i = 0; i < 200; ++i) {
-      if (std::filesystem::read_symlink("/proc/" + std::to_string(pid_) + "/exe") == path) {
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-  }
-  ~RunningProgram() { Stop(); }
-  RunningProgram(const RunningProgram&) = delete;
-  RunningProgram& operator=(const RunningProgram&) = delete;
-  void Stop() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-      pid_ = -1;
-    }
-  }
-
- private:
-  pid_t pid_ = -1;
-};
 
 TEST(WriteTest, RunningExecutableIsASharingViolation) {
   TempDir dir;

@@ -1,0 +1,95 @@
+#include "app/install.h"
+
+#include "app/errors.h"
+#include "fileutil/dirtreat.h"
+#include "platform/fs.h"
+#include "platform/process.h"
+#include "rtl/codepage.h"
+#include "rtl/format.h"
+#include "rtl/strtable.h"
+
+namespace app {
+
+std::string ZelExePath(const std::string& dest) {
+  return fileutil::AddBackslash(dest) + std::string(kZelExeName);
+}
+
+platform::WindowHandle FindRunningZel() {
+  return platform::CurrentDesktop().FindWindowEx({}, {}, std::string(kZelWindowClass),
+                                                 std::nullopt);
+}
+
+bool CloseRunningZel(const platform::WindowHandle& window) {
+  platform::Desktop& desktop = platform::CurrentDesktop();
+  desktop.PostMessage(window, platform::kWmQueryEndSession, 0, 0);
+  desktop.PostMessage(window, platform::kWmClose, 0, 0);
+
+  const std::string confirmTitle = rtl::Utf8ToAnsi(kConfirmTitleUtf8);
+  platform::WindowHandle dialog;
+  for (int poll = 1; dialog.IsNull(); ++poll) {
+    platform::Sleep(kPollIntervalMs);
+    dialog = desktop.FindWindowEx({}, {}, std::nullopt, confirmTitle);
+    // A file manager that closes without asking is given the whole poll; a
+    // dialog that turns up only in the last poll is answered by the next pass.
+    if (poll >= kConfirmPolls) {
+      return true;
+    }
+  }
+  const platform::WindowHandle yes =
+      desktop.FindWindowEx(dialog, {}, std::nullopt, rtl::Utf8ToAnsi(kYesButtonTitleUtf8));
+  if (yes.IsNull()) {
+    return false;
+  }
+  desktop.SendMessage(yes, platform::kBmClick, 0, 0);
+  desktop.SendMessage(yes, platform::kBmClick, 0, 0);
+  return true;
+}
+
+bool PrepareDestination(const std::string& dest) {
+  const platform::WindowHandle window = FindRunningZel();
+  if (!window.IsNull() && !CloseRunningZel(window)) {
+    throw ECloseFailure(rtl::LoadStr(rtl::SCloseFailure));
+  }
+  return WaitZelWritable(dest);
+}
+
+bool WaitZelWritable(const std::string& dest) {
+  const std::string exe = ZelExePath(dest);
+  if (!platform::FileExists(exe)) {
+    return true;
+  }
+  int failures = 0;
+  while (true) {
+    const platform::SysError error = platform::TestOpenForWriting(exe);
+    if (!error.Failed()) {
+      return true;
+    }
+    if (error.Code != platform::kErrorSharingViolation) {
+      throw EFileCheckError(rtl::Format(rtl::LoadStr(rtl::SFileCheckFailed),
+                                        {exe, static_cast<std::int64_t>(error.Code)}));
+    }
+    platform::Sleep(kPollIntervalMs);
+    if (++failures > kMaxBusyFailures) {
+      return false;
+    }
+  }
+}
+
+void StartZel(const std::string& dest) {
+  if (!platform::DirectoryExists(dest)) {
+    throw EStartError(rtl::Format(rtl::LoadStr(rtl::SDestDirMissing), {dest}));
+  }
+  RunProgram("\"" + ZelExePath(dest) + "\"");
+}
+
+void RunProgram(const std::string& commandLine) {
+  const platform::SysError error =
+      platform::CreateProcess(commandLine, platform::kCreateDefaultErrorMode);
+  if (error.Failed()) {
+    throw EExecZelError(
+        rtl::Format(rtl::LoadStr(rtl::SExecZelFailed),
+                    {fileutil::MessageText(error), static_cast<std::int64_t>(error.Code)}));
+  }
+}
+
+}  // namespace app

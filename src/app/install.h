@@ -1,0 +1,35 @@
+// Bringing a directory of new files into the installation: closing the
+// running file manager, waiting for its executable, starting it again.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/desktop.h"
+
+namespace app {
+
+inline constexpr std::string_view kZelWindowClass = "TZelForm";
+inline constexpr std::string_view kConfirmTitleUtf8 = " 再見確認";
+inline constexpr std::string_view kYesButtonTitleUtf8 = "はい(&Y)";
+inline constexpr std::string_view kZelExeName = "ZEL.EXE";
+inline constexpr std::uint32_t kPollIntervalMs = 100;
+inline constexpr int kConfirmPolls = 50;
+inline constexpr int kMaxBusyFailures = 50;  // so at most 51 attempts
+
+// The first top-level window of the file manager's class, or null.
+platform::WindowHandle FindRunningZel();
+// Asks the file manager to close and answers its confirmation. False when
+// the confirmation has no Yes button to click.
+bool CloseRunningZel(const platform::WindowHandle& window);
+// True when the executable in `dest` is missing or writable.
+bool PrepareDestination(const std::string& dest);
+bool WaitZelWritable(const std::string& dest);
+void StartZel(const std::string& dest);
+void RunProgram(const std::string& commandLine);
+
+// `dest` + delimiter + "ZEL.EXE".
+std::string ZelExePath(const std::string& dest);
+
+}  // namespace app

@@ -1,0 +1,21 @@
+#include <clocale>
+#include <exception>
+
+#include "app/entry.h"
+#include "rtl/exceptions.h"
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  rtl::TStringList arguments;
+  for (int i = 1; i < argc; ++i) {
+    arguments.Add(argv[i]);
+  }
+  try {
+    return app::RunZelUpd(arguments);
+  } catch (const rtl::Exception& e) {
+    app::ReportUnhandled(e.ClassName(), e.Message());
+  } catch (const std::exception& e) {
+    app::ReportUnhandled("Exception", e.what());
+  }
+  return 1;
+}
