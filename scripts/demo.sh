@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# The main job on a built-in example: a sample installation with the
+# stand-in file manager running on a private session bus is updated from a
+# sample directory of new files, and the result is shown.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+"$here/scripts/install-deps.sh"
+echo "== building"
+"$here/scripts/build.sh" "$here/build" >/dev/null
+
+work=$(mktemp -d /tmp/zelupd-demo.XXXXXX)
+mkdir -p "$work/installation" "$work/new-version"
+cp -p "$here/examples/installation/"* "$work/installation/"
+cp -p "$here/examples/new-version/"* "$work/new-version/"
+cp "$here/build/tools/zel-standin/zel-standin" "$work/installation/ZEL.EXE"
+cp "$here/build/tools/zel-standin/zel-standin" "$work/new-version/ZEL.EXE"
+printf '\0version 2' >> "$work/new-version/ZEL.EXE"
+
+dbus-run-session -- bash "$here/scripts/demo-run.sh" "$here/build/src/app/zelupd" "$work"
+echo "== the sample is kept in $work"

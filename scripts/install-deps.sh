@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the demo need.
+# Idempotent: packages already present are left alone. Run as root.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libgtest-dev libgmock-dev
+  libsystemd-dev dbus-daemon
+  python3 util-linux procps
+  clang-format clang-tidy
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "missing packages: ${missing[*]}; run this script as root" >&2
+  exit 1
+fi
+
+echo "installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the unit and end-to-end tests of
+# the normal build, then the unit tests again under address and
+# undefined-behaviour sanitizers.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+"$here/scripts/install-deps.sh"
+
+# The tests read and print text in the C locale's plain ASCII system messages.
+export LC_ALL=C.UTF-8
+
+echo "== build"
+"$here/scripts/build.sh" "$here/build"
+echo "== tests"
+ctest --test-dir "$here/build" --output-on-failure --timeout 600 -j 2
+
+echo "== sanitizer build"
+"$here/scripts/build.sh" "$here/build-asan" -DZEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+echo "== unit tests under sanitizers"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir "$here/build-asan" --output-on-failure --timeout 600 -L unit -j 2
