@@ -3,7 +3,9 @@
 namespace app {
 namespace {
 
-bool IsSeparator(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsSeparator(char c) {
+  return static_cast<unsigned char>(c) <= ' ';
+}
 
 // One argument from `i` on; empty only when the line is used up.
 std::string NextParam(std::string_view line, std::size_t& i) {

@@ -34,7 +34,9 @@ constexpr std::array<std::string_view, 7> kUsageTail{{
     "                       LZHファイルを指定したときには、無視される",
 }};
 
-void WriteUtf8Line(std::string_view line) { rtl::WriteLn(rtl::Utf8ToAnsi(line)); }
+void WriteUtf8Line(std::string_view line) {
+  rtl::WriteLn(rtl::Utf8ToAnsi(line));
+}
 
 void RunUpdate(const TCommandLine& commandLine) {
   CZelUpd updater;

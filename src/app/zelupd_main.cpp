@@ -12,8 +12,12 @@
 
 namespace app {
 
-CZelUpd::CZelUpd() { platform::ComInitialize(); }
-CZelUpd::~CZelUpd() { platform::ComUninitialize(); }
+CZelUpd::CZelUpd() {
+  platform::ComInitialize();
+}
+CZelUpd::~CZelUpd() {
+  platform::ComUninitialize();
+}
 
 void CZelUpd::UpdateFromDirectory(const std::string& source, const std::string& dest,
                                   bool deleteSource) {
@@ -51,7 +55,8 @@ void CZelUpd::UpdateFromArchive(const std::string& source, const std::string& /*
     throw EArchiveFileError(rtl::Format(rtl::LoadStr(rtl::SArchiveNotFound), {source}));
   }
   // Nothing is unpacked yet: refuse before a work directory is made.
-  throw EZelUpdError(rtl::Format(rtl::Utf8ToAnsi("このビルドでは書庫[%s]を展開できません"), {archive}));
+  throw EZelUpdError(
+      rtl::Format(rtl::Utf8ToAnsi("このビルドでは書庫[%s]を展開できません"), {archive}));
 }
 
 void CZelUpd::UpdateFromPage(const std::string& url, const std::string& /*dest*/,

@@ -14,8 +14,7 @@ class CZelUpd {
 
   // Closes the running file manager, copies `source`'s files over `dest`,
   // deletes `source` when asked, and starts the file manager again.
-  void UpdateFromDirectory(const std::string& source, const std::string& dest,
-                           bool deleteSource);
+  void UpdateFromDirectory(const std::string& source, const std::string& dest, bool deleteSource);
   // `source` is an archive or a wildcard that picks the greatest name.
   void UpdateFromArchive(const std::string& source, const std::string& dest);
   void UpdateFromPage(const std::string& url, const std::string& dest, bool deleteDownload,

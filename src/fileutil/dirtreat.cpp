@@ -42,7 +42,9 @@ std::string MessageText(const platform::SysError& error) {
   return rtl::TrimSystemMessage(error.Text);
 }
 
-std::string AddBackslash(std::string_view path) { return rtl::IncludeTrailingPathDelimiter(path); }
+std::string AddBackslash(std::string_view path) {
+  return rtl::IncludeTrailingPathDelimiter(path);
+}
 
 void ForEachEntry(const std::string& dir, EntryCallback callback, CExtraCopyParam* param) {
   if (!platform::DirectoryExists(dir)) {
@@ -72,8 +74,8 @@ void DeleteDirectory(const std::string& dir) {
   ForEachEntry(dir, DeleteEntry, nullptr);
   const platform::SysError error = platform::RemoveDirectory(dir);
   if (error.Failed()) {
-    throw EDirectoryDeleteError(rtl::Format(rtl::LoadStr(rtl::SDirDeleteFailed),
-                                            {dir, MessageText(error), CodeOf(error)}));
+    throw EDirectoryDeleteError(
+        rtl::Format(rtl::LoadStr(rtl::SDirDeleteFailed), {dir, MessageText(error), CodeOf(error)}));
   }
 }
 

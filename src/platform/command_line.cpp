@@ -5,7 +5,9 @@
 namespace platform {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 // The program name follows simpler rules than the arguments: no backslash
 // escapes, it ends at its closing quote or at the first blank.

@@ -42,8 +42,8 @@ class Desktop {
                                     const std::optional<std::string>& className,
                                     const std::optional<std::string>& title) = 0;
   // Queues a message and returns without waiting; false when it could not be queued.
-  virtual bool PostMessage(const WindowHandle& window, std::uint32_t message,
-                           std::uintptr_t wParam, std::intptr_t lParam) = 0;
+  virtual bool PostMessage(const WindowHandle& window, std::uint32_t message, std::uintptr_t wParam,
+                           std::intptr_t lParam) = 0;
   // Delivers a message and waits until the window has handled it; 0 when it
   // could not be delivered.
   virtual std::intptr_t SendMessage(const WindowHandle& window, std::uint32_t message,
@@ -58,7 +58,9 @@ template <>
 Desktop& Seam<Desktop>::Default();
 
 using ScopedDesktop = ScopedOverride<Desktop>;
-inline Desktop& CurrentDesktop() { return Seam<Desktop>::Current(); }
+inline Desktop& CurrentDesktop() {
+  return Seam<Desktop>::Current();
+}
 
 // The owner's side: windows that other programs find with Desktop and send
 // messages to. One host per process; messages are handled on the thread
@@ -74,18 +76,24 @@ class WindowHost {
   WindowHost(const WindowHost&) = delete;
   WindowHost& operator=(const WindowHost&) = delete;
 
-  // A new window; `parent` null makes it top-level.
+  // A new window; `parent` null makes it top-level. The null handle when
+  // `parent` is not a live window of this host. Destroying a window destroys
+  // its children. Both may be called from handlers and from other threads.
   WindowHandle CreateWindow(const std::string& className, const std::string& title,
                             const WindowHandle& parent, Handler handler);
   void DestroyWindow(const WindowHandle& window);
-  // Dispatches messages until Quit is called (from a handler) or the
-  // desktop goes away.
+  // Dispatches messages until Quit is called or the desktop goes away.
   void Run();
+  // Makes Run return once the message in hand is answered; when Run is not
+  // running, the next Run returns at once. Safe from any thread.
   void Quit();
 
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+// The id of the calling process, by which the desktop knows its windows' owner.
+std::uint32_t GetCurrentProcessId();
 
 }  // namespace platform

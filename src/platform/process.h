@@ -40,7 +40,9 @@ using ScopedSleeper = ScopedOverride<Sleeper>;
 inline SysError CreateProcess(const std::string& commandLine, std::uint32_t creationFlags) {
   return Seam<ProcessLauncher>::Current().CreateProcess(commandLine, creationFlags);
 }
-inline void Sleep(std::uint32_t milliseconds) { Seam<Sleeper>::Current().Sleep(milliseconds); }
+inline void Sleep(std::uint32_t milliseconds) {
+  Seam<Sleeper>::Current().Sleep(milliseconds);
+}
 
 // Splits a command line as a Windows program's start-up code does: blanks
 // separate arguments, double quotes group, 2n backslashes before a quote

@@ -37,7 +37,9 @@ unsigned CodePageOfLocale() {
   return CP_UTF8_;
 }
 
-const char* IconvName(unsigned codePage) { return codePage == CP_SHIFT_JIS ? "CP932" : "UTF-8"; }
+const char* IconvName(unsigned codePage) {
+  return codePage == CP_SHIFT_JIS ? "CP932" : "UTF-8";
+}
 
 // One conversion with iconv; invalid input is replaced and skipped so the
 // result is always complete.
@@ -119,8 +121,8 @@ WideString AnsiToWide(std::string_view text, unsigned codePage) {
   if (text.empty()) {
     return {};
   }
-  const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0);
+  const int n =
+      MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring out(static_cast<std::size_t>(n), L'\0');
   MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
   return WideString(out.begin(), out.end());
@@ -131,8 +133,8 @@ AnsiString WideToAnsi(std::u16string_view text, unsigned codePage) {
     return {};
   }
   const std::wstring in(text.begin(), text.end());
-  const int n = WideCharToMultiByte(codePage, 0, in.data(), static_cast<int>(in.size()), nullptr,
-                                    0, nullptr, nullptr);
+  const int n = WideCharToMultiByte(codePage, 0, in.data(), static_cast<int>(in.size()), nullptr, 0,
+                                    nullptr, nullptr);
   std::string out(static_cast<std::size_t>(n), '\0');
   WideCharToMultiByte(codePage, 0, in.data(), static_cast<int>(in.size()), out.data(), n, nullptr,
                       nullptr);
@@ -149,8 +151,12 @@ AnsiString WideToAnsi(std::u16string_view text, unsigned codePage) {
 }
 #endif
 
-WideString AnsiToWide(std::string_view text) { return AnsiToWide(text, AnsiCodePage()); }
-AnsiString WideToAnsi(std::u16string_view text) { return WideToAnsi(text, AnsiCodePage()); }
+WideString AnsiToWide(std::string_view text) {
+  return AnsiToWide(text, AnsiCodePage());
+}
+AnsiString WideToAnsi(std::u16string_view text) {
+  return WideToAnsi(text, AnsiCodePage());
+}
 
 AnsiString Utf8ToAnsi(std::string_view utf8) {
   if (AnsiCodePage() == CP_UTF8_) {

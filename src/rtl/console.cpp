@@ -13,7 +13,11 @@ void WriteLine(std::FILE* stream, std::string_view line) {
 
 }  // namespace
 
-void WriteLn(std::string_view line) { WriteLine(stdout, line); }
-void WriteErrLn(std::string_view line) { WriteLine(stderr, line); }
+void WriteLn(std::string_view line) {
+  WriteLine(stdout, line);
+}
+void WriteErrLn(std::string_view line) {
+  WriteLine(stderr, line);
+}
 
 }  // namespace rtl

@@ -5,7 +5,7 @@
 
 namespace rtl {
 
-void WriteLn(std::string_view line);       // standard output
-void WriteErrLn(std::string_view line);    // standard error
+void WriteLn(std::string_view line);     // standard output
+void WriteErrLn(std::string_view line);  // standard error
 
 }  // namespace rtl

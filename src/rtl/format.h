@@ -12,12 +12,12 @@ namespace rtl {
 
 class FormatArg {
  public:
-  FormatArg(std::string value) : value_(std::move(value)) {}                 // NOLINT
-  FormatArg(const char* value) : value_(std::string(value)) {}               // NOLINT
-  FormatArg(std::string_view value) : value_(std::string(value)) {}          // NOLINT
-  FormatArg(std::int64_t value) : value_(value) {}                           // NOLINT
-  FormatArg(int value) : value_(static_cast<std::int64_t>(value)) {}         // NOLINT
-  FormatArg(unsigned value) : value_(static_cast<std::int64_t>(value)) {}    // NOLINT
+  FormatArg(std::string value) : value_(std::move(value)) {}               // NOLINT
+  FormatArg(const char* value) : value_(std::string(value)) {}             // NOLINT
+  FormatArg(std::string_view value) : value_(std::string(value)) {}        // NOLINT
+  FormatArg(std::int64_t value) : value_(value) {}                         // NOLINT
+  FormatArg(int value) : value_(static_cast<std::int64_t>(value)) {}       // NOLINT
+  FormatArg(unsigned value) : value_(static_cast<std::int64_t>(value)) {}  // NOLINT
 
   const std::string* AsString() const { return std::get_if<std::string>(&value_); }
   const std::int64_t* AsInteger() const { return std::get_if<std::int64_t>(&value_); }

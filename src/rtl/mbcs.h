@@ -41,7 +41,7 @@ std::string IncludeTrailingPathDelimiter(std::string_view path);
 std::string ExtractFilePath(std::string_view fileName);  // with trailing delimiter
 std::string ExtractFileDir(std::string_view fileName);   // without it
 std::string ExtractFileName(std::string_view fileName);
-std::string ExtractFileExt(std::string_view fileName);   // with the period
+std::string ExtractFileExt(std::string_view fileName);  // with the period
 
 // Only the ASCII letters change; double-byte characters stay as they are.
 std::string UpperCaseAscii(std::string_view s);

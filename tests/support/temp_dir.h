@@ -1,9 +1,9 @@
 // A real temporary directory for one test, removed with everything in it.
 #pragma once
 
+#include <stdlib.h>
 #include <filesystem>
 #include <fstream>
-#include <stdlib.h>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -52,6 +52,8 @@ inline std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-inline bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+inline bool Exists(const std::string& path) {
+  return std::filesystem::exists(path);
+}
 
 }  // namespace testing_support

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <string>
 
-
 namespace platform::posix {
 
 std::uint32_t WindowsCodeOf(int error) {
@@ -58,6 +57,8 @@ SysError FromErrno(int error) {
   return SysError{WindowsCodeOf(error), std::string(text)};
 }
 
-SysError LastError() { return FromErrno(errno); }
+SysError LastError() {
+  return FromErrno(errno);
+}
 
 }  // namespace platform::posix

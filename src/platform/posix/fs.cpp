@@ -230,7 +230,9 @@ DirectorySearch::DirectorySearch(const std::string& pattern) : impl_(std::make_u
 
 DirectorySearch::~DirectorySearch() = default;
 
-const SysError& DirectorySearch::OpenError() const { return impl_->openError; }
+const SysError& DirectorySearch::OpenError() const {
+  return impl_->openError;
+}
 
 bool DirectorySearch::Next(FindData& entry) {
   if (impl_->dir == nullptr) {
@@ -269,7 +271,8 @@ SysError GetTempPath(std::string& path) {
 }
 
 SysError GetTempFileName(const std::string& dir, std::string_view prefix, std::string& path) {
-  const std::string base = rtl::IncludeTrailingPathDelimiter(dir) + std::string(prefix.substr(0, 3));
+  const std::string base =
+      rtl::IncludeTrailingPathDelimiter(dir) + std::string(prefix.substr(0, 3));
   std::random_device seed;
   std::uint32_t number = seed() % 0xFFFFu + 1u;
   // Every one of the 65535 numbers is tried once before giving up.

@@ -46,15 +46,16 @@ class PosixProcessLauncher final : public ProcessLauncher {
     // its standard streams go to /dev/null as a windowed program's would.
     SpawnActions actions;
     for (int fd = 0; fd <= 2; ++fd) {
-      posix_spawn_file_actions_addopen(actions.Get(), fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY,
-                                       0);
+      posix_spawn_file_actions_addopen(actions.Get(), fd, "/dev/null",
+                                       fd == 0 ? O_RDONLY : O_WRONLY, 0);
     }
     posix_spawn_file_actions_addclosefrom_np(actions.Get(), 3);
 
     pid_t pid = 0;
     const bool hasPath = arguments[0].find('/') != std::string::npos;
-    const int rc = hasPath ? posix_spawn(&pid, argv[0], actions.Get(), nullptr, argv.data(), environ)
-                           : posix_spawnp(&pid, argv[0], actions.Get(), nullptr, argv.data(), environ);
+    const int rc = hasPath
+                       ? posix_spawn(&pid, argv[0], actions.Get(), nullptr, argv.data(), environ)
+                       : posix_spawnp(&pid, argv[0], actions.Get(), nullptr, argv.data(), environ);
     if (rc != 0) {
       return posix::FromErrno(rc);
     }

@@ -60,7 +60,8 @@ TEST(UpdateFromArchive, NoMatchNamesTheSourceAsTyped) {
   TempDir tmp;
   tmp.MakeDir("zel2.lzh");
   app::CZelUpd updater;
-  for (const std::string& source : {tmp.Dir() + "zel*.lzh", tmp.Dir() + "none.lzh", std::string()}) {
+  for (const std::string& source :
+       {tmp.Dir() + "zel*.lzh", tmp.Dir() + "none.lzh", std::string()}) {
     try {
       updater.UpdateFromArchive(source, tmp.Dir());
       FAIL() << source;

@@ -72,7 +72,9 @@ TEST(SplitRawCommandLine, ArgumentRules) {
       {R"(zelupd "" a "" b)", V{"a", "b"}},
       {R"(zelupd ""a)", V{"a"}},
       {R"(zelupd a"")", V{"a"}},
-      {"zelupd a\x01" "b", V{"a", "b"}},
+      {"zelupd a\x01"
+       "b",
+       V{"a", "b"}},
       {R"(zelupd "unterminated arg)", V{"unterminated arg"}},
       {"zelupd", V{}},
       {"", V{}},

@@ -61,8 +61,8 @@ class FakeDesktop : public platform::Desktop {
     Deliver({window.Id, message, wParam, lParam, false});
     return 1;
   }
-  int MessageBox(const platform::WindowHandle&, const std::string& text,
-                 const std::string& caption, std::uint32_t) override {
+  int MessageBox(const platform::WindowHandle&, const std::string& text, const std::string& caption,
+                 std::uint32_t) override {
     Boxes.emplace_back(caption, text);
     return platform::kIdOk;
   }

@@ -83,7 +83,8 @@ TEST_F(Install, ConfirmationIsAnsweredWithTwoClicksOnYes) {
   ShowDialogAfter(3);
   EXPECT_TRUE(app::CloseRunningZel(app::FindRunningZel()));
   EXPECT_EQ(fake_.Sleeper.Calls, 3);
-  EXPECT_EQ(MessagesTo("yes"), (std::vector<std::uint32_t>{platform::kBmClick, platform::kBmClick}));
+  EXPECT_EQ(MessagesTo("yes"),
+            (std::vector<std::uint32_t>{platform::kBmClick, platform::kBmClick}));
   EXPECT_TRUE(MessagesTo("no").empty());
   for (const auto& m : fake_.Desktop.Messages) {
     if (m.Window == "yes") {

@@ -96,8 +96,9 @@ TEST_F(DirTreat, DotEntriesAreNeverVisited) {
     FAIL() << "a directory with a dot file was removed";
   } catch (const fileutil::EDirectoryDeleteError& e) {
     EXPECT_EQ(dynamic_cast<const fileutil::EFileDeleteError*>(&e), nullptr);
-    EXPECT_EQ(e.Message().rfind("ディレクトリ[" + tmp_.Path("src") + "]の削除に失敗しました\u3000", 0),
-              0u)
+    EXPECT_EQ(
+        e.Message().rfind("ディレクトリ[" + tmp_.Path("src") + "]の削除に失敗しました\u3000", 0),
+        0u)
         << e.Message();
     EXPECT_NE(e.Message().find("(145)"), std::string::npos) << e.Message();
   }
@@ -120,8 +121,9 @@ TEST_F(DirTreat, SubdirectoryStopsCopyAndDelete) {
     fileutil::DeleteDirectory(tmp_.Path("src"));
     FAIL() << "a subdirectory was deleted as a file";
   } catch (const fileutil::EFileDeleteError& e) {
-    EXPECT_EQ(e.Message().rfind("ファイル[" + tmp_.Path("src") + "/sub]の削除に失敗しました\u3000", 0),
-              0u)
+    EXPECT_EQ(
+        e.Message().rfind("ファイル[" + tmp_.Path("src") + "/sub]の削除に失敗しました\u3000", 0),
+        0u)
         << e.Message();
   }
   EXPECT_TRUE(Exists(tmp_.Path("src/sub")));

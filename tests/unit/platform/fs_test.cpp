@@ -122,15 +122,24 @@ TEST(Wildcards, WindowsRules) {
     bool match;
   };
   const Case cases[] = {
-      {"zel151.lzh", "zel*.lzh", true}, {"zel.lzh", "zel*.lzh", true},
-      {"zel1.lzh.bak", "zel*.lzh", false}, {"Zel1.lzh", "zel*.lzh", false},
-      {"noext", "*.*", true},           {".hidden", "*.*", true},
-      {"a.b.c", "*.c", true},           {"abc", "a?c", true},
-      {"ac", "a?c", false},             {"abc", "abc.*", true},
-      {"abc.x", "abc.", false},         {"abc", "abc.", true},
-      {"aXbXc", "a*b*c", true},         {"aXbX", "a*b*c", false},
-      {"zel.lzh", "zel.lzh", true},     {"zel.lzh", "zel.lz", false},
-      {"", "*", true},                  {"a", "", false},
+      {"zel151.lzh", "zel*.lzh", true},
+      {"zel.lzh", "zel*.lzh", true},
+      {"zel1.lzh.bak", "zel*.lzh", false},
+      {"Zel1.lzh", "zel*.lzh", false},
+      {"noext", "*.*", true},
+      {".hidden", "*.*", true},
+      {"a.b.c", "*.c", true},
+      {"abc", "a?c", true},
+      {"ac", "a?c", false},
+      {"abc", "abc.*", true},
+      {"abc.x", "abc.", false},
+      {"abc", "abc.", true},
+      {"aXbXc", "a*b*c", true},
+      {"aXbX", "a*b*c", false},
+      {"zel.lzh", "zel.lzh", true},
+      {"zel.lzh", "zel.lz", false},
+      {"", "*", true},
+      {"a", "", false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(platform::MatchesMask(c.name, c.mask), c.match) << c.name << " ~ " << c.mask;
@@ -177,7 +186,8 @@ TEST(TempNames, UniqueEmptyFilesWithPrefixAndHexNumber) {
     std::string path;
     ASSERT_FALSE(platform::GetTempFileName(dir.Dir(), "TMPXYZ", path).Failed());
     EXPECT_EQ(path.rfind(dir.Dir() + "TMP", 0), 0u) << path;
-    const std::string number = path.substr(dir.Dir().size() + 3, path.size() - dir.Dir().size() - 7);
+    const std::string number =
+        path.substr(dir.Dir().size() + 3, path.size() - dir.Dir().size() - 7);
     EXPECT_GE(number.size(), 1u);
     EXPECT_LE(number.size(), 4u);
     EXPECT_EQ(number.find_first_not_of("0123456789ABCDEF"), std::string::npos) << path;

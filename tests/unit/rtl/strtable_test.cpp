@@ -25,9 +25,11 @@ TEST(StringTable, EveryMessageIsPresentWithItsPlaceholders) {
 TEST(StringTable, DeletionMessagesUseAnIdeographicSpaceAndCopyAnAsciiOne) {
   rtl::ScopedAnsiCodePage cp(rtl::CP_UTF8_);
   EXPECT_EQ(rtl::Format(rtl::LoadStr(rtl::SFileDeleteFailed), {"/a", "Busy", 32}),
-            "ファイル[/a]の削除に失敗しました\xE3\x80\x80" "Busy(32)");
+            "ファイル[/a]の削除に失敗しました\xE3\x80\x80"
+            "Busy(32)");
   EXPECT_EQ(rtl::Format(rtl::LoadStr(rtl::SDirDeleteFailed), {"/d", "Not empty", 145}),
-            "ディレクトリ[/d]の削除に失敗しました\xE3\x80\x80" "Not empty(145)");
+            "ディレクトリ[/d]の削除に失敗しました\xE3\x80\x80"
+            "Not empty(145)");
   EXPECT_EQ(rtl::Format(rtl::LoadStr(rtl::SFileCopyFailed), {"/s/a", "/d/", "Denied", 5}),
             "ファイル[/s/a]をディレクトリ[/d/]にコピーできませんでした Denied(5)");
 }
