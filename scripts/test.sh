@@ -11,6 +11,7 @@ export LC_ALL=C.UTF-8
 
 echo "== build"
 "$here/scripts/build.sh" "$here/build"
+"$here/scripts/lint.sh" "$here/build"
 echo "== tests"
 ctest --test-dir "$here/build" --output-on-failure --timeout 600 -j 2
 

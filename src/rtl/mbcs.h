@@ -14,7 +14,7 @@ inline constexpr char PathDelim = '\\';
 inline constexpr std::string_view DriveDelim = ":";
 #else
 inline constexpr char PathDelim = '/';
-inline constexpr std::string_view DriveDelim = "";
+inline constexpr std::string_view DriveDelim{};
 #endif
 
 enum class MbcsByteType { Single, Lead, Trail };

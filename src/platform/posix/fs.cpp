@@ -45,7 +45,7 @@ class Fd {
 };
 
 SysError CopyData(int from, int to) {
-  std::array<char, 64 * 1024> buffer{};
+  std::array<char, std::size_t{64} * 1024> buffer{};
   while (true) {
     const ssize_t got = ::read(from, buffer.data(), buffer.size());
     if (got < 0) {

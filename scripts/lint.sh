@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# clang-format and clang-tidy over the project's own sources: lint.sh BUILD_DIR
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-"$here/build"}
+cd "$here"
+files=$(git ls-files '*.cpp' '*.h')
+echo "== clang-format"
+clang-format --dry-run -Werror $files
+echo "== clang-tidy"
+git ls-files 'src/*.cpp' 'tools/*.cpp' | xargs -P 2 -n 4 clang-tidy -p "$build" --quiet 2>/dev/null
