@@ -64,7 +64,8 @@ inline Desktop& CurrentDesktop() {
 
 // The owner's side: windows that other programs find with Desktop and send
 // messages to. One host per process; messages are handled on the thread
-// that calls Run.
+// that calls Run, so a handler that sends (rather than posts) to a window of
+// its own host waits for itself until the send times out.
 class WindowHost {
  public:
   using Handler = std::function<std::intptr_t(std::uint32_t message, std::uintptr_t wParam,
@@ -92,8 +93,5 @@ class WindowHost {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
-
-// The id of the calling process, by which the desktop knows its windows' owner.
-std::uint32_t GetCurrentProcessId();
 
 }  // namespace platform

@@ -44,6 +44,9 @@ inline void Sleep(std::uint32_t milliseconds) {
   Seam<Sleeper>::Current().Sleep(milliseconds);
 }
 
+// The running program's process id.
+std::uint32_t GetCurrentProcessId();
+
 // Splits a command line as a Windows program's start-up code does: blanks
 // separate arguments, double quotes group, 2n backslashes before a quote
 // give n backslashes, 2n+1 give n and a literal quote. The program name

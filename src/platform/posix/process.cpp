@@ -72,6 +72,10 @@ class PosixSleeper final : public Sleeper {
 
 }  // namespace
 
+std::uint32_t GetCurrentProcessId() {
+  return static_cast<std::uint32_t>(::getpid());
+}
+
 template <>
 ProcessLauncher& Seam<ProcessLauncher>::Default() {
   static PosixProcessLauncher launcher;
