@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "platform/desktop.h"
-#include "platform/process.h"
 #include "platform/fs.h"
+#include "platform/process.h"
 #include "rtl/codepage.h"
 #include "rtl/exceptions.h"
 #include "rtl/mbcs.h"

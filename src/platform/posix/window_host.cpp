@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "platform/desktop.h"
-#include "platform/process.h"
 #include "platform/posix/desktop_bus.h"
 #include "platform/posix/errors.h"
+#include "platform/process.h"
 #include "rtl/exceptions.h"
 #include "rtl/sysmsg.h"
 
@@ -334,6 +334,5 @@ void WindowHost::Run() {
 void WindowHost::Quit() {
   impl_->Quit();
 }
-
 
 }  // namespace platform
