@@ -5,7 +5,7 @@ if(MSVC)
 else()
   target_compile_options(zel_warnings INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
-    -Wnon-virtual-dtor -Wold-style-cast -Woverloaded-virtual -Wnull-dereference
+    -Wnon-virtual-dtor -Wold-style-cast -Woverloaded-virtual
     -Wimplicit-fallthrough)
 endif()
 if(ZEL_WERROR)

@@ -9,8 +9,15 @@ log="$inst/zel-standin.log"
 
 show() {
   echo "-- $1"
-  (cd "$inst" && for f in *; do printf '   %-18s %8s bytes  %s\n' "$f" "$(stat -c %s "$f")" \
-    "$(head -c 60 "$f" | tr -c '[:print:]' ' ' | head -c 40)"; done)
+  for f in "$inst"/*; do
+    if [ "$(basename "$f")" = ZEL.EXE ]; then
+      what="the program"
+      if tail -c 9 "$f" | grep -aq 'version 2'; then what="the program, version 2"; fi
+    else
+      what=$(head -c 60 "$f" | tr -c '[:print:]' ' ' | head -c 40)
+    fi
+    printf '   %-18s %8s bytes  %s\n' "$(basename "$f")" "$(stat -c %s "$f")" "$what"
+  done
 }
 
 echo "== starting the file manager (stand-in) from $inst"

@@ -6,7 +6,10 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/install-deps.sh"
 echo "== building"
-"$here/scripts/build.sh" "$here/build" >/dev/null
+if ! "$here/scripts/build.sh" "$here/build" >/tmp/zelupd-demo-build.log 2>&1; then
+  cat /tmp/zelupd-demo-build.log >&2
+  exit 1
+fi
 
 work=$(mktemp -d /tmp/zelupd-demo.XXXXXX)
 mkdir -p "$work/installation" "$work/new-version"
