@@ -34,6 +34,15 @@ SysError DeleteFile(const std::string& path);
 SysError CreateDirectory(const std::string& path);
 SysError RemoveDirectory(const std::string& path);
 
+// Creates the file at `path`, replacing any file of that name, writes `data`
+// to it in one block and closes it, also after a failed write. `Created`
+// tells a file that could not be created from one that could not be written.
+struct WriteFileResult {
+  bool Created = false;
+  SysError Error;
+};
+WriteFileResult WriteNewFile(const std::string& path, std::string_view data);
+
 // Opens an existing file for reading and writing, sharing both, and closes
 // it at once. A running executable answers with a sharing violation (32).
 SysError TestOpenForWriting(const std::string& path);

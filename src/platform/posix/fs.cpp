@@ -177,6 +177,26 @@ SysError RemoveDirectory(const std::string& path) {
   return ::rmdir(path.c_str()) == 0 ? SysError{} : LastError();
 }
 
+WriteFileResult WriteNewFile(const std::string& path, std::string_view data) {
+  Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (!fd.Valid()) {
+    return {false, LastError()};
+  }
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t put = ::write(fd.Get(), data.data() + done, data.size() - done);
+    if (put < 0 && errno == EINTR) {
+      continue;
+    }
+    if (put <= 0) {
+      // A write that takes nothing without an error would loop forever.
+      return {true, put < 0 ? LastError() : FromErrno(EIO)};
+    }
+    done += static_cast<std::size_t>(put);
+  }
+  return {true, fd.Close()};
+}
+
 SysError TestOpenForWriting(const std::string& path) {
   Fd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (!fd.Valid()) {
