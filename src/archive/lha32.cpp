@@ -1,0 +1,204 @@
+#include "archive/lha32.h"
+
+#include <array>
+#include <string_view>
+#include <variant>
+
+#include "archive/errors.h"
+#include "platform/fs.h"
+#include "rtl/codepage.h"
+#include "rtl/exceptions.h"
+#include "rtl/format.h"
+
+namespace archive {
+namespace {
+
+std::unique_ptr<TArchiverDll>& LhaDllSlot() {
+  static std::unique_ptr<TArchiverDll> dll;
+  return dll;
+}
+
+constexpr int kCheckArchiveMode = 16;
+constexpr std::uint32_t kOpenArchiveMode = 0x800002;
+
+// An option the build cannot go without stops it as a failed assertion,
+// with the place in the runtime's form.
+void RequireOption(std::int8_t value, std::string_view utf8Message, int line) {
+  if (value == -1) {
+    throw rtl::EAssertionFailed(rtl::Format(rtl::Utf8ToAnsi("%s (%s, %d 行)"),
+                                            {rtl::Utf8ToAnsi(utf8Message), "LHA32", line}));
+  }
+}
+
+// How each option field reaches the LHA command line, in the order it is written.
+enum class LhaItem { Switch, Dir, Value, Files };
+
+struct LhaSwitch {
+  std::string_view name;
+  LhaItem kind;
+};
+
+constexpr std::array<LhaSwitch, 73> kLhaSwitches{{
+    {"a", LhaItem::Switch},   {"c", LhaItem::Switch},   {"e", LhaItem::Switch},
+    {"f", LhaItem::Switch},   {"h", LhaItem::Switch},   {"i", LhaItem::Switch},
+    {"l", LhaItem::Switch},   {"m", LhaItem::Switch},   {"n", LhaItem::Switch},
+    {"o", LhaItem::Switch},   {"p", LhaItem::Switch},   {"r", LhaItem::Switch},
+    {"s", LhaItem::Switch},   {"t", LhaItem::Switch},   {"u", LhaItem::Switch},
+    {"w", LhaItem::Dir},      {"x", LhaItem::Switch},   {"y", LhaItem::Switch},
+    {"z", LhaItem::Switch},   {"jc", LhaItem::Switch},  {"jd", LhaItem::Switch},
+    {"je", LhaItem::Switch},  {"jf", LhaItem::Switch},  {"jh", LhaItem::Switch},
+    {"ji", LhaItem::Switch},  {"jm", LhaItem::Switch},  {"jn", LhaItem::Switch},
+    {"jo", LhaItem::Value},   {"job", LhaItem::Value},  {"jp", LhaItem::Switch},
+    {"jr", LhaItem::Switch},  {"jsb", LhaItem::Switch}, {"jsc", LhaItem::Switch},
+    {"jsd", LhaItem::Switch}, {"jse", LhaItem::Switch}, {"jsf", LhaItem::Switch},
+    {"jsl", LhaItem::Switch}, {"jso", LhaItem::Switch}, {"jss", LhaItem::Switch},
+    {"jst", LhaItem::Switch}, {"jsv", LhaItem::Switch}, {"jsz", LhaItem::Switch},
+    {"jw", LhaItem::Switch},  {"jx", LhaItem::Files},   {"jyc", LhaItem::Switch},
+    {"jyd", LhaItem::Switch}, {"jyk", LhaItem::Switch}, {"jyn", LhaItem::Switch},
+    {"jyo", LhaItem::Switch}, {"jz", LhaItem::Value},   {"ga", LhaItem::Switch},
+    {"gd", LhaItem::Switch},  {"ge", LhaItem::Switch},  {"gf", LhaItem::Switch},
+    {"gj", LhaItem::Switch},  {"gm", LhaItem::Switch},  {"gn", LhaItem::Switch},
+    {"go", LhaItem::Switch},  {"gp", LhaItem::Switch},  {"gr", LhaItem::Value},
+    {"gs", LhaItem::Switch},  {"gu", LhaItem::Switch},  {"gw", LhaItem::Switch},
+    {"gya", LhaItem::Switch}, {"gyc", LhaItem::Switch}, {"gyd", LhaItem::Value},
+    {"gye", LhaItem::Value},  {"gyo", LhaItem::Switch}, {"gyq", LhaItem::Switch},
+    {"gys", LhaItem::Switch}, {"gyt", LhaItem::Value},  {"gyw", LhaItem::Value},
+    {"gyx", LhaItem::Switch},
+}};
+
+const TOptionField& FieldOf(std::string_view name) {
+  const TOptionField* field = FindOptionField(name);
+  rtl::Assert(field != nullptr, name);
+  return *field;
+}
+
+void AddOption(TCmdOpt& opt, const TArchiverOptions& options, const LhaSwitch& item,
+               bool hasOwnerWindow) {
+  const TOptionMember& member = FieldOf(item.name).Member;
+  switch (item.kind) {
+    case LhaItem::Switch: {
+      const std::int8_t value = options.*std::get<std::int8_t TArchiverOptions::*>(member);
+      // With an owner window the library reports progress to it, never to its own dialog.
+      opt.AddSwitch(item.name, item.name == "n" && hasOwnerWindow ? 1 : value);
+      break;
+    }
+    case LhaItem::Dir:
+      opt.AddDir(item.name, options.*std::get<std::string TArchiverOptions::*>(member));
+      break;
+    case LhaItem::Value:
+      opt.AddValue(item.name, options.*std::get<std::string TArchiverOptions::*>(member));
+      break;
+    case LhaItem::Files:
+      opt.AddFiles(item.name,
+                   FileItems{options.*std::get<rtl::TStringList TArchiverOptions::*>(member)});
+      break;
+  }
+}
+
+}  // namespace
+
+TLha32::TLha32() {
+  LoadDLL();
+}
+
+void TLha32::LoadDLL() {
+  std::unique_ptr<TArchiverDll>& dll = LhaDllSlot();
+  if (dll != nullptr) {
+    return;
+  }
+  dll = std::make_unique<TArchiverDll>(rtl::Utf8ToAnsi("LHA 形式書庫"), "UNLHA32.DLL", "Unlha");
+  dll->Load();
+}
+
+void TLha32::FreeDLL() {
+  LhaDllSlot().reset();
+}
+
+TArchiverDll* TLha32::LhaDll() {
+  return LhaDllSlot().get();
+}
+
+TCustomArchiverDll& TLha32::ArchiverDll() const {
+  LoadDLL();
+  return *LhaDll();
+}
+
+void TLha32::EnsureDLL() {
+  LoadDLL();
+}
+
+std::string TLha32::BuildLhaCommand(const std::string& command, const std::string& archiveFileName,
+                                    const TArchiverOptions& options, const std::string& dir,
+                                    const FileItems& files, bool useResponseFile) {
+  TCmdOpt opt;
+  opt.Add("-+");
+  if (command == "x") {
+    RequireOption(options.jse, "jse オプションが設定されていません。", 234);
+  }
+  RequireOption(options.jso, "jso オプションが設定されていません。", 240);
+  for (const LhaSwitch& item : kLhaSwitches) {
+    AddOption(opt, options, item, HasOwnerWindow());
+  }
+  opt.Add(options.UserOptions);
+  AddArchiveAndDest(opt, archiveFileName, dir);
+  AddFileList(opt, options, useResponseFile, files);
+  return command + opt.Text;
+}
+
+std::string TLha32::GetExtractCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
+                                      const TArchiverOptions& options, const std::string& dir,
+                                      const FileItems& files, bool /*useResponseFile*/) {
+  return BuildLhaCommand("x", archiveFileName, options, dir, files,
+                         options.ResFileUsage.Contains(ruOnUnpack));
+}
+
+std::string TLha32::GetAddCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
+                                  const TArchiverOptions& options, const std::string& dir,
+                                  const FileItems& files, bool /*useResponseFile*/) {
+  return BuildLhaCommand("u", archiveFileName, options, dir, files,
+                         options.ResFileUsage.Contains(ruOnPack));
+}
+
+std::string TLha32::GetDeleteCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
+                                     const TArchiverOptions& options, const std::string& /*dir*/,
+                                     const FileItems& files, bool /*useResponseFile*/) {
+  return BuildLhaCommand("d", archiveFileName, options, "", files,
+                         options.ResFileUsage.Contains(ruOnRemoveItem));
+}
+
+std::string TLha32::GetUpdateCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
+                                     const TArchiverOptions& options, const std::string& dir,
+                                     const FileItems& files, bool /*useResponseFile*/) {
+  return BuildLhaCommand("f", archiveFileName, options, dir, files,
+                         options.ResFileUsage.Contains(ruOnUpdate));
+}
+
+std::string TLha32::GetSfxCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
+                                  const TArchiverOptions& options, const std::string& dir) {
+  return BuildLhaCommand("s", archiveFileName, options, dir, FileItems{}, false);
+}
+
+std::string TLha32::GetExtractMemCommand(TWindowHandle /*window*/,
+                                         const std::string& archiveFileName,
+                                         const TArchiverOptions& options,
+                                         const std::string& memberName) {
+  return BuildLhaCommand("", archiveFileName, options, "", FileItems{memberName}, false);
+}
+
+bool IsLhaArchive(const std::string& fileName) {
+  try {
+    TLha32::LoadDLL();
+    TArchiverDll& dll = *TLha32::LhaDll();
+    const std::string fullName = platform::ExpandFileName(fileName);
+    if (dll.CheckArchive(fullName, kCheckArchiveMode) == 0) {
+      return false;
+    }
+    const TArchiveHandle handle = dll.OpenArchive(nullptr, fullName, kOpenArchiveMode);
+    dll.CloseArchive(handle);
+    return handle != nullptr;
+  } catch (const rtl::Exception&) {
+    return false;
+  }
+}
+
+}  // namespace archive
