@@ -83,6 +83,12 @@ SysError GetTempPath(std::string& path);
 // four hexadecimal digits + ".tmp" and returns its full path.
 SysError GetTempFileName(const std::string& dir, std::string_view prefix, std::string& path);
 
+// The standard search for a file by name: the program's directory, the
+// current directory, then each directory of PATH. The full path of the first
+// match, or empty when there is none. A name with a directory part is only
+// checked as it stands.
+std::string SearchPath(const std::string& fileName);
+
 // Full path of the running program.
 std::string GetModuleFileName();
 // Full path of `path` relative to the current directory.

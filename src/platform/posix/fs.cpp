@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <string_view>
+#include <vector>
 
 #include "platform/posix/errors.h"
 #include "rtl/mbcs.h"
@@ -321,6 +323,34 @@ std::string GetModuleFileName() {
   }
   buffer.resize(static_cast<std::size_t>(n));
   return buffer;
+}
+
+std::string SearchPath(const std::string& fileName) {
+  if (fileName.empty()) {
+    return {};
+  }
+  if (fileName.find(rtl::PathDelim) != std::string::npos) {
+    return FileExists(fileName) ? ExpandFileName(fileName) : std::string();
+  }
+  std::vector<std::string> dirs{rtl::ExtractFilePath(GetModuleFileName()), ExpandFileName("")};
+  if (const char* path = std::getenv("PATH"); path != nullptr) {
+    std::string_view rest(path);
+    while (!rest.empty()) {
+      const std::size_t colon = rest.find(':');
+      const std::string_view dir = rest.substr(0, colon);
+      if (!dir.empty()) {
+        dirs.emplace_back(dir);
+      }
+      rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+    }
+  }
+  for (const std::string& dir : dirs) {
+    const std::string candidate = ExpandFileName(rtl::IncludeTrailingPathDelimiter(dir) + fileName);
+    if (FileExists(candidate)) {
+      return candidate;
+    }
+  }
+  return {};
 }
 
 std::string ExpandFileName(const std::string& path) {

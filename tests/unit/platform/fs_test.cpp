@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "rtl/mbcs.h"
 #include "support/running_program.h"
 #include "support/temp_dir.h"
 
@@ -224,6 +225,36 @@ TEST(ModulePath, IsTheRunningProgram) {
   EXPECT_TRUE(platform::FileExists(self));
   EXPECT_EQ(platform::ExpandFileName("/abs"), "/abs");
   EXPECT_EQ(platform::ExpandFileName("rel"), std::filesystem::current_path().string() + "/rel");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SearchPath, ProgramDirectoryCurrentDirectoryThenPath) {
+  testing_support::TempDir cwdDir;
+  testing_support::TempDir pathDir;
+  pathDir.Write("stub.sfx", "p");
+  pathDir.Write("both.sfx", "p");
+  cwdDir.Write("both.sfx", "c");
+  const std::string savedCwd = std::filesystem::current_path().string();
+  const char* savedPath = std::getenv("PATH");
+  const std::string savedPathValue = savedPath != nullptr ? savedPath : "";
+  ::setenv("PATH", ("/nonexistent::" + pathDir.Dir()).c_str(), 1);
+  std::filesystem::current_path(cwdDir.Dir());
+  EXPECT_EQ(platform::SearchPath("stub.sfx"), pathDir.Path("stub.sfx"));
+  EXPECT_EQ(platform::SearchPath("both.sfx"), cwdDir.Path("both.sfx"));
+  EXPECT_EQ(platform::SearchPath("missing.sfx"), "");
+  EXPECT_EQ(platform::SearchPath(""), "");
+  // A directory of that name is no match, and a name with a directory is taken as it stands.
+  cwdDir.MakeDir("dir.sfx");
+  EXPECT_EQ(platform::SearchPath("dir.sfx"), "");
+  EXPECT_EQ(platform::SearchPath(pathDir.Path("stub.sfx")), pathDir.Path("stub.sfx"));
+  // The program's own directory comes first.
+  const std::string self = platform::GetModuleFileName();
+  EXPECT_EQ(platform::SearchPath(rtl::ExtractFileName(self)), self);
+  std::filesystem::current_path(savedCwd);
+  ::setenv("PATH", savedPathValue.c_str(), 1);
 }
 
 }  // namespace
