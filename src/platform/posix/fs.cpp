@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/posix/errors.h"
+#include "platform/posix/path_list.h"
 #include "rtl/mbcs.h"
 
 namespace platform {
@@ -334,14 +335,8 @@ std::string SearchPath(const std::string& fileName) {
   }
   std::vector<std::string> dirs{rtl::ExtractFilePath(GetModuleFileName()), ExpandFileName("")};
   if (const char* path = std::getenv("PATH"); path != nullptr) {
-    std::string_view rest(path);
-    while (!rest.empty()) {
-      const std::size_t colon = rest.find(':');
-      const std::string_view dir = rest.substr(0, colon);
-      if (!dir.empty()) {
-        dirs.emplace_back(dir);
-      }
-      rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+    for (std::string& dir : posix::SplitPathList(path)) {
+      dirs.push_back(std::move(dir));
     }
   }
   for (const std::string& dir : dirs) {

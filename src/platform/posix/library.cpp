@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/fs.h"
+#include "platform/posix/path_list.h"
 #include "rtl/mbcs.h"
 
 namespace platform {
@@ -33,28 +34,12 @@ bool EndsWith(std::string_view s, std::string_view tail) {
   return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
 }
 
-std::vector<std::string> SplitPathList(std::string_view list) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  while (start <= list.size()) {
-    std::size_t end = list.find(':', start);
-    if (end == std::string_view::npos) {
-      end = list.size();
-    }
-    if (end > start) {
-      parts.emplace_back(list.substr(start, end - start));
-    }
-    start = end + 1;
-  }
-  return parts;
-}
-
 // The directories searched before the loader's own path, each with a
 // trailing delimiter.
 std::vector<std::string> SearchDirectories() {
   std::vector<std::string> dirs;
   if (const char* list = std::getenv(std::string(kLibraryPathVariable).c_str()); list != nullptr) {
-    for (const std::string& dir : SplitPathList(list)) {
+    for (const std::string& dir : posix::SplitPathList(list)) {
       dirs.push_back(rtl::IncludeTrailingPathDelimiter(ExpandFileName(dir)));
     }
   }
