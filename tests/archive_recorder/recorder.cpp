@@ -41,6 +41,8 @@ struct Script {
   std::optional<std::string> Output;
   std::vector<Member> Members;
   std::string Password;
+  // Fill the dialog's buffer without a terminating NUL.
+  bool PasswordUnterminated = false;
   std::string Extract;
 };
 
@@ -155,6 +157,10 @@ Script LoadScript() {
       script.Members.push_back(ParseMember(fields));
     } else if (directive == "password") {
       script.Password = value;
+      script.PasswordUnterminated = false;
+    } else if (directive == "password-unterminated") {
+      script.Password = value;
+      script.PasswordUnterminated = true;
     } else if (directive == "extract") {
       script.Extract = value;
     }
@@ -534,7 +540,13 @@ int PasswordDialog(const char* entry, arcapi::TWindowHandle window, char* buffer
     call.Arg("size", Number(bufferSize));
     const int result = call.Result(0);
     if (result >= 0) {
-      CopyText(call.Scripted().Password, buffer, bufferSize);
+      const Script& script = call.Scripted();
+      if (script.PasswordUnterminated && buffer != nullptr) {
+        std::copy_n(script.Password.begin(),
+                    std::min<std::size_t>(script.Password.size(), bufferSize), buffer);
+      } else {
+        CopyText(script.Password, buffer, bufferSize);
+      }
     }
     call.Record(std::to_string(result));
     return result;

@@ -91,6 +91,10 @@ class Script {
   // Written NUL-terminated into the command's output buffer, as far as it fits.
   Script& Output(const std::string& text) { return Line("output", text); }
   Script& Password(const std::string& text) { return Line("password", text); }
+  // As Password, but without the terminating NUL: as many bytes as fit.
+  Script& PasswordUnterminated(const std::string& text) {
+    return Line("password-unterminated", text);
+  }
   Script& Extract(const std::string& data) { return Line("extract", data); }
   Script& Member(const RecordedMember& m) {
     using recorder_format::Escape;

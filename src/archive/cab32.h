@@ -1,0 +1,48 @@
+// The archiver of CAB archives, bound to CAB32.DLL under the prefix "Cab".
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "archive/archiver.h"
+
+namespace archive {
+
+class TCab32 : public TArchiver {
+ public:
+  // Loads the format's library; ENoArchiverDLL when it is missing.
+  TCab32();
+
+  // The process-wide binding: created and loaded by the first LoadDLL,
+  // kept (even when loading failed) until FreeDLL.
+  static void LoadDLL();
+  static void FreeDLL();
+  static TArchiverDll* CabDll();
+
+  TCustomArchiverDll& ArchiverDll() const override;
+  void EnsureDLL() override;
+
+  // The archive name is expanded to a full path on this line only.
+  std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,
+                                const TArchiverOptions& options, const std::string& dir,
+                                const FileItems& files, bool useResponseFile) override;
+  std::string GetAddCommand(TWindowHandle window, const std::string& archiveFileName,
+                            const TArchiverOptions& options, const std::string& dir,
+                            const FileItems& files, bool useResponseFile) override;
+  std::string GetSfxCommand(TWindowHandle window, const std::string& archiveFileName,
+                            const TArchiverOptions& options, const std::string& dir) override;
+  std::string GetExtractMemCommand(TWindowHandle window, const std::string& archiveFileName,
+                                   const TArchiverOptions& options,
+                                   const std::string& memberName) override;
+
+  // The command word, then the CAB switches, the quoted archive and
+  // directory, and the file list.
+  std::string BuildCabCommand(const std::string& command, const std::string& archiveFileName,
+                              const TArchiverOptions& options, const std::string& dir,
+                              const FileItems& files, bool useResponseFile) const;
+};
+
+// Whether the library opens the file as a CAB archive; never raises.
+bool IsCabArchive(const std::string& fileName);
+
+}  // namespace archive

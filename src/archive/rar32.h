@@ -1,0 +1,44 @@
+// The archiver of RAR archives, bound to UNRAR32.DLL under the prefix
+// "Unrar". It only extracts.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "archive/archiver.h"
+
+namespace archive {
+
+class TRar32 : public TArchiver {
+ public:
+  // Loads the format's library; ENoArchiverDLL when it is missing.
+  TRar32();
+
+  // The process-wide binding: created and loaded by the first LoadDLL,
+  // kept (even when loading failed) until FreeDLL.
+  static void LoadDLL();
+  static void FreeDLL();
+  static TArchiverDll* RarDll();
+
+  TCustomArchiverDll& ArchiverDll() const override;
+  void EnsureDLL() override;
+
+  // "-x" keeps the members' paths; "-e" (option x at 0) drops them.
+  std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,
+                                const TArchiverOptions& options, const std::string& dir,
+                                const FileItems& files, bool useResponseFile) override;
+  std::string GetExtractMemCommand(TWindowHandle window, const std::string& archiveFileName,
+                                   const TArchiverOptions& options,
+                                   const std::string& memberName) override;
+
+  // The command word, then the RAR switches, the quoted archive and
+  // directory, and the file list.
+  static std::string BuildRarCommand(const std::string& command, const std::string& archiveFileName,
+                                     const TArchiverOptions& options, const std::string& dir,
+                                     const FileItems& files, bool useResponseFile);
+};
+
+// Whether the library opens the file as a RAR archive; never raises.
+bool IsRarArchive(const std::string& fileName);
+
+}  // namespace archive

@@ -1,0 +1,182 @@
+#include "archive/szip32.h"
+
+#include <vector>
+
+#include "archive/errors.h"
+#include "archive/sfx_file.h"
+#include "platform/fs.h"
+#include "platform/registry.h"
+#include "rtl/codepage.h"
+#include "rtl/exceptions.h"
+#include "rtl/mbcs.h"
+
+namespace archive {
+namespace {
+
+std::unique_ptr<TArchiverDll>& SevenZipDllSlot() {
+  static std::unique_ptr<TArchiverDll> dll;
+  return dll;
+}
+
+constexpr std::uint32_t kOpenArchiveMode = 0x800002;
+
+bool HasDirectoryPart(const std::string& fileName) {
+  std::string delimiters(1, rtl::PathDelim);
+  delimiters += rtl::DriveDelim;
+  return rtl::LastDelimiter(delimiters, fileName) != 0;
+}
+
+}  // namespace
+
+std::string& SevenZipSfxModule() {
+  static std::string module;
+  return module;
+}
+
+std::string& SevenZipSfxConfig() {
+  static std::string config;
+  return config;
+}
+
+TSevenZip32::TSevenZip32() {
+  LoadDLL();
+}
+
+void TSevenZip32::LoadDLL() {
+  std::unique_ptr<TArchiverDll>& dll = SevenZipDllSlot();
+  if (dll != nullptr) {
+    return;
+  }
+  dll = std::make_unique<TArchiverDll>(rtl::Utf8ToAnsi("7z 形式書庫"), "7-zip32.dll", "SevenZip");
+  dll->Load();
+}
+
+void TSevenZip32::FreeDLL() {
+  SevenZipDllSlot().reset();
+}
+
+TArchiverDll* TSevenZip32::SevenZipDll() {
+  return SevenZipDllSlot().get();
+}
+
+TCustomArchiverDll& TSevenZip32::ArchiverDll() const {
+  LoadDLL();
+  return *SevenZipDll();
+}
+
+void TSevenZip32::EnsureDLL() {
+  LoadDLL();
+}
+
+std::string TSevenZip32::BuildSevenZipCommand(const std::string& command,
+                                              const std::string& archiveFileName,
+                                              const TArchiverOptions& options,
+                                              const std::string& dir, const FileItems& files,
+                                              bool useResponseFile) {
+  const bool extracting = command == "x";
+  TCmdOpt opt;
+  // Overwrite modes mean something only when files are written out.
+  if (extracting) {
+    opt.AddFlag("aou", options.m == 2);
+    opt.AddFlag("aos", options.jn > 0);
+    opt.AddFlag("aoa", options.c > 0);
+  }
+  opt.Add("-ms=off");
+  opt.AddFlag("hide", options.n > 0);
+  if (options.r == 0) {
+    opt.Add("-r-");
+  } else if (options.r > 1) {
+    opt.Add("-r");
+  }
+  opt.AddDir("w", options.w);
+  opt.AddFlag("y", options.y > 0);
+  opt.AddFiles("x!", FileItems{options.jx});
+  opt.AddDir("o", dir);
+  opt.Add(options.UserOptions);
+  opt.AddValue("", archiveFileName);
+  AddFileList(opt, options, useResponseFile, files);
+  const std::string word = extracting && options.x == 0 ? std::string("e") : command;
+  return word + opt.Text;
+}
+
+std::string TSevenZip32::GetExtractCommand(TWindowHandle /*window*/,
+                                           const std::string& archiveFileName,
+                                           const TArchiverOptions& options, const std::string& dir,
+                                           const FileItems& files, bool /*useResponseFile*/) {
+  return BuildSevenZipCommand("x", archiveFileName, options, dir, files,
+                              options.ResFileUsage.Contains(ruOnUnpack));
+}
+
+std::string TSevenZip32::GetAddCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
+                                       const TArchiverOptions& options, const std::string& dir,
+                                       const FileItems& files, bool /*useResponseFile*/) {
+  return BuildSevenZipCommand("u", archiveFileName, options, dir, files,
+                              options.ResFileUsage.Contains(ruOnPack));
+}
+
+std::string TSevenZip32::GetDeleteCommand(TWindowHandle /*window*/,
+                                          const std::string& archiveFileName,
+                                          const TArchiverOptions& options,
+                                          const std::string& /*dir*/, const FileItems& files,
+                                          bool /*useResponseFile*/) {
+  return BuildSevenZipCommand("d", archiveFileName, options, "", files,
+                              options.ResFileUsage.Contains(ruOnRemoveItem));
+}
+
+int TSevenZip32::MakeSfx(TWindowHandle /*window*/, const std::string& archiveFileName,
+                         const TArchiverOptions& options, const std::string& dir,
+                         std::string& /*commandLine*/, std::string& /*output*/) {
+  const std::string sevenZipDir = SevenZipDirectory();
+  std::string& module = SevenZipSfxModule();
+  if (module.empty()) {
+    module = std::string(SevenZipSfxModules.front());
+  }
+  if (options.gw <= 0) {
+    throw EArchiver(rtl::Utf8ToAnsi("16bit SFX を作成することはできません。"));
+  }
+  const std::string moduleFile = FindSevenZipSfxModule(sevenZipDir, module);
+  if (moduleFile.empty()) {
+    throw ESfxNoRequiredFile("7z", "", module);
+  }
+  std::vector<std::string> parts{moduleFile};
+  if (const std::string& config = SevenZipSfxConfig(); !config.empty()) {
+    parts.push_back(config);
+  }
+  parts.push_back(archiveFileName);
+  WriteSfxFile(SfxOutputFileName(archiveFileName, ".exe", dir), parts, TSfxTail::None);
+  return 0;
+}
+
+std::string SevenZipDirectory() {
+  return platform::ReadRegistryString(platform::RegistryRoot::LocalMachine, "SOFTWARE\\7-ZIP",
+                                      "Path");
+}
+
+std::string FindSevenZipSfxModule(const std::string& sevenZipDir, const std::string& module) {
+  // A module named with a directory is taken where it is named.
+  if (!sevenZipDir.empty() && !module.empty() && !HasDirectoryPart(module)) {
+    const std::string candidate = TArchiver::JoinPath(sevenZipDir, module);
+    if (platform::FileExists(candidate)) {
+      return platform::ExpandFileName(candidate);
+    }
+  }
+  return platform::SearchPath(module);
+}
+
+bool IsSevenZipArchive(const std::string& fileName) {
+  try {
+    TSevenZip32::LoadDLL();
+    TArchiverDll& dll = *TSevenZip32::SevenZipDll();
+    const std::string fullName = platform::ExpandFileName(fileName);
+    if (!platform::FileExists(fullName)) {
+      return false;
+    }
+    const TArchiveHandle handle = dll.OpenArchive(nullptr, fullName, kOpenArchiveMode);
+    dll.CloseArchive(handle);
+    return handle != nullptr;
+  } catch (const rtl::Exception&) {
+    return false;
+  }
+}
+
+}  // namespace archive

@@ -1,0 +1,232 @@
+#include "archive/yz132.h"
+
+#include <array>
+#include <string_view>
+
+#include "archive/errors.h"
+#include "archive/sfx_file.h"
+#include "platform/fs.h"
+#include "rtl/codepage.h"
+#include "rtl/exceptions.h"
+
+namespace archive {
+namespace {
+
+std::unique_ptr<TYZ1Dll>& Yz1DllSlot() {
+  static std::unique_ptr<TYZ1Dll> dll;
+  return dll;
+}
+
+constexpr std::uint32_t kOpenArchiveMode = 0x800002;
+
+constexpr std::string_view kDosStub = "yzdos16.sfx";
+constexpr std::string_view kWin32Stub = "yzw32cui.sfx";
+constexpr std::string_view kWin32Decoder = "yzdec.exe";
+
+// The names in the load failure: both joined by " か ", the one set, or none.
+std::string Yz1DllNames(const std::string& name1, const std::string& name2) {
+  if (!name1.empty() && !name2.empty()) {
+    return name1 + rtl::Utf8ToAnsi(" か ") + name2;
+  }
+  return name1.empty() ? name2 : name1;
+}
+
+// The compression level the library's "y" switch takes for the option m;
+// -1 leaves the switch out.
+int Yz1Level(std::int8_t m) {
+  switch (static_cast<std::uint8_t>(m)) {
+    case 0:
+    case 2:
+      return 2;
+    case 1:
+      return 1;
+    case 9:
+      return 0;
+    default:
+      return -1;
+  }
+}
+
+// The stub for the kind that gw asks for, found along the standard search path.
+std::string FindYz1Stub(std::int8_t gw) {
+  if (gw <= 0) {
+    std::string stub = platform::SearchPath(std::string(kDosStub));
+    if (stub.empty()) {
+      throw EArchiver(rtl::Utf8ToAnsi("yz1 書庫からのDOS自己解凍書庫の作成には ") +
+                      std::string(kDosStub) + rtl::Utf8ToAnsi(" が必要です。"));
+    }
+    return stub;
+  }
+  for (const std::string_view name : {kWin32Stub, kWin32Decoder}) {
+    std::string stub = platform::SearchPath(std::string(name));
+    if (!stub.empty()) {
+      return stub;
+    }
+  }
+  throw EArchiver(rtl::Utf8ToAnsi(
+      "yz1 書庫からのWin32自己解凍書庫の作成には yzw32cui.sfx か yzdec.exe が必要です。"));
+}
+
+}  // namespace
+
+std::string& Yz1DllName1() {
+  static std::string name = "YYZ32.DLL";
+  return name;
+}
+
+std::string& Yz1DllName2() {
+  static std::string name = "YZ1.DLL";
+  return name;
+}
+
+// --- TYZ1Dll ---
+
+TYZ1Dll::TYZ1Dll(std::string formatName, std::string dllName, std::string prefix)
+    : TArchiverDll(std::move(formatName), std::move(dllName), std::move(prefix)) {}
+
+void TYZ1Dll::Unload() {
+  // The addresses go with the library they point into.
+  setDefaultPassword_ = nullptr;
+  passwordDialog_ = nullptr;
+  TArchiverDll::Unload();
+}
+
+TArchiveHandle TYZ1Dll::OpenArchive(TWindowHandle window, const std::string& fileName,
+                                    std::uint32_t mode) {
+  lastWindow_ = window;
+  return TArchiverDll::OpenArchive(window, fileName, mode);
+}
+
+int TYZ1Dll::FindFirst(TArchiveHandle archive, const std::string& wildName, TMemberInfo& info) {
+  int result = 0;
+  for (int attempt = 0; attempt < kFindFirstAttempts; ++attempt) {
+    result = TArchiverDll::FindFirst(archive, wildName, info);
+    if (result != arcapi::kErrorPasswordFile) {
+      break;
+    }
+    // One byte more than the library is told, always NUL, so a password
+    // that fills the whole buffer still ends before the buffer does.
+    std::array<char, kPasswordBufferSize + 1> password{};
+    if (PasswordDialog(lastWindow_, password.data(), kPasswordBufferSize) < 0) {
+      break;
+    }
+    SetDefaultPassword(archive, password.data());
+  }
+  return result;
+}
+
+int TYZ1Dll::SetDefaultPassword(TArchiveHandle archive, const char* password) {
+  if (!Bind(setDefaultPassword_, arcapi::kSetDefaultPasswordSuffix, false)) {
+    return -1;
+  }
+  return setDefaultPassword_(archive, password);
+}
+
+int TYZ1Dll::PasswordDialog(TWindowHandle window, char* buffer, std::uint32_t bufferSize) {
+  if (!Bind(passwordDialog_, arcapi::kPasswordDialogSuffix, false)) {
+    return -1;
+  }
+  return passwordDialog_(window, buffer, bufferSize);
+}
+
+// --- TYZ1 ---
+
+TYZ1::TYZ1() {
+  LoadDLL();
+}
+
+void TYZ1::LoadDLL() {
+  std::unique_ptr<TYZ1Dll>& dll = Yz1DllSlot();
+  if (dll != nullptr) {
+    return;
+  }
+  const std::string name1 = Yz1DllName1();
+  const std::string name2 = Yz1DllName2();
+  for (const std::string& name : {name1, name2}) {
+    if (name.empty()) {
+      continue;
+    }
+    dll = std::make_unique<TYZ1Dll>(rtl::Utf8ToAnsi("YZ1 形式書庫"), name, "Yz1");
+    try {
+      dll->Load();
+      return;
+    } catch (const rtl::Exception&) {
+      dll.reset();
+    }
+  }
+  throw EArchiver(rtl::Utf8ToAnsi("Yz1 形式書庫を扱うには ") + Yz1DllNames(name1, name2) +
+                  rtl::Utf8ToAnsi(" が必要です。"));
+}
+
+void TYZ1::FreeDLL() {
+  Yz1DllSlot().reset();
+}
+
+TYZ1Dll* TYZ1::Yz1Dll() {
+  return Yz1DllSlot().get();
+}
+
+TCustomArchiverDll& TYZ1::ArchiverDll() const {
+  LoadDLL();
+  return *Yz1Dll();
+}
+
+void TYZ1::EnsureDLL() {
+  LoadDLL();
+}
+
+std::string TYZ1::BuildYz1Command(const std::string& command, const std::string& archiveFileName,
+                                  const TArchiverOptions& options, const std::string& dir,
+                                  const FileItems& files, bool useResponseFile) {
+  TCmdOpt opt;
+  opt.Add("-+");
+  const int level = Yz1Level(options.m);
+  opt.AddSwitch("c", level == 2 ? 2 : options.c);
+  opt.AddSwitch("y", level);
+  opt.AddFlag("i", options.n > 0 || HasOwnerWindow());
+  opt.AddSwitch("z", options.p);
+  opt.AddSwitch("x", options.x);
+  opt.Add(options.UserOptions);
+  AddArchiveAndDest(opt, archiveFileName, dir);
+  AddFileList(opt, options, useResponseFile, files);
+  return command + opt.Text;
+}
+
+std::string TYZ1::GetExtractCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
+                                    const TArchiverOptions& options, const std::string& dir,
+                                    const FileItems& files, bool useResponseFile) {
+  return BuildYz1Command("x", archiveFileName, options, dir, files, useResponseFile);
+}
+
+std::string TYZ1::GetAddCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
+                                const TArchiverOptions& options, const std::string& dir,
+                                const FileItems& files, bool useResponseFile) {
+  return BuildYz1Command("c", archiveFileName, options, dir, files, useResponseFile);
+}
+
+int TYZ1::MakeSfx(TWindowHandle /*window*/, const std::string& archiveFileName,
+                  const TArchiverOptions& options, const std::string& dir,
+                  std::string& /*commandLine*/, std::string& /*output*/) {
+  const std::string stub = FindYz1Stub(options.gw);
+  WriteSfxFile(SfxOutputFileName(archiveFileName, ".exe", dir), {stub, archiveFileName},
+               TSfxTail::LastPartSizeBigEndian);
+  return 0;
+}
+
+bool IsYz1Archive(const std::string& fileName) {
+  try {
+    TYZ1::LoadDLL();
+    TYZ1Dll& dll = *TYZ1::Yz1Dll();
+    const std::string fullName = platform::ExpandFileName(fileName);
+    if (!platform::FileExists(fullName)) {
+      return false;
+    }
+    const TArchiveHandle handle = dll.OpenArchive(nullptr, fullName, kOpenArchiveMode);
+    dll.CloseArchive(handle);
+    return handle != nullptr;
+  } catch (const rtl::Exception&) {
+    return false;
+  }
+}
+
+}  // namespace archive
