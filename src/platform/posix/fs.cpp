@@ -340,7 +340,7 @@ std::string SearchPath(const std::string& fileName) {
     }
   }
   for (const std::string& dir : dirs) {
-    const std::string candidate = ExpandFileName(rtl::IncludeTrailingPathDelimiter(dir) + fileName);
+    std::string candidate = ExpandFileName(rtl::IncludeTrailingPathDelimiter(dir) + fileName);
     if (FileExists(candidate)) {
       return candidate;
     }
