@@ -314,4 +314,14 @@ int TArchiverDll::ClearEnumMembersProc64() {
   return TCustomArchiverDll::ClearEnumMembersProc64();
 }
 
+void LoadFormatBinding(std::unique_ptr<TArchiverDll>& binding, std::string_view formatNameUtf8,
+                       std::string_view dllName, std::string_view prefix) {
+  if (binding != nullptr) {
+    return;
+  }
+  binding = std::make_unique<TArchiverDll>(rtl::Utf8ToAnsi(formatNameUtf8), std::string(dllName),
+                                           std::string(prefix));
+  binding->Load();
+}
+
 }  // namespace archive

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -181,5 +182,12 @@ class TArchiverDll : public TCustomArchiverDll {
   std::string dllName_;
   std::string prefix_;
 };
+
+// A format's process-wide binding: created and stored by the first call,
+// then loaded. The binding stays stored when loading fails, so later calls
+// return at once and each operation that loads first reports the missing
+// library again. `formatNameUtf8` becomes the ANSI text of the message.
+void LoadFormatBinding(std::unique_ptr<TArchiverDll>& binding, std::string_view formatNameUtf8,
+                       std::string_view dllName, std::string_view prefix);
 
 }  // namespace archive

@@ -21,12 +21,7 @@ TArj32::TArj32() : TLha32(NoLoad{}) {
 }
 
 void TArj32::LoadDLL() {
-  std::unique_ptr<TArchiverDll>& dll = ArjDllSlot();
-  if (dll != nullptr) {
-    return;
-  }
-  dll = std::make_unique<TArchiverDll>(rtl::Utf8ToAnsi("ARJ 形式書庫"), "UNARJ32J.DLL", "Unarj");
-  dll->Load();
+  LoadFormatBinding(ArjDllSlot(), "ARJ 形式書庫", "UNARJ32J.DLL", "Unarj");
 }
 
 void TArj32::FreeDLL() {

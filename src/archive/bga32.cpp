@@ -21,12 +21,7 @@ TBGA32::TBGA32() {
 }
 
 void TBGA32::LoadDLL() {
-  std::unique_ptr<TArchiverDll>& dll = BgaDllSlot();
-  if (dll != nullptr) {
-    return;
-  }
-  dll = std::make_unique<TArchiverDll>(rtl::Utf8ToAnsi("BGA 形式書庫"), "BGA32.DLL", "Bga");
-  dll->Load();
+  LoadFormatBinding(BgaDllSlot(), "BGA 形式書庫", "BGA32.DLL", "Bga");
 }
 
 void TBGA32::FreeDLL() {

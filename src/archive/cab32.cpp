@@ -21,12 +21,7 @@ TCab32::TCab32() {
 }
 
 void TCab32::LoadDLL() {
-  std::unique_ptr<TArchiverDll>& dll = CabDllSlot();
-  if (dll != nullptr) {
-    return;
-  }
-  dll = std::make_unique<TArchiverDll>(rtl::Utf8ToAnsi("CAB 形式書庫"), "CAB32.DLL", "Cab");
-  dll->Load();
+  LoadFormatBinding(CabDllSlot(), "CAB 形式書庫", "CAB32.DLL", "Cab");
 }
 
 void TCab32::FreeDLL() {

@@ -102,12 +102,7 @@ TLha32::TLha32() {
 }
 
 void TLha32::LoadDLL() {
-  std::unique_ptr<TArchiverDll>& dll = LhaDllSlot();
-  if (dll != nullptr) {
-    return;
-  }
-  dll = std::make_unique<TArchiverDll>(rtl::Utf8ToAnsi("LHA 形式書庫"), "UNLHA32.DLL", "Unlha");
-  dll->Load();
+  LoadFormatBinding(LhaDllSlot(), "LHA 形式書庫", "UNLHA32.DLL", "Unlha");
 }
 
 void TLha32::FreeDLL() {

@@ -21,12 +21,7 @@ TRar32::TRar32() {
 }
 
 void TRar32::LoadDLL() {
-  std::unique_ptr<TArchiverDll>& dll = RarDllSlot();
-  if (dll != nullptr) {
-    return;
-  }
-  dll = std::make_unique<TArchiverDll>(rtl::Utf8ToAnsi("RAR 形式書庫"), "UNRAR32.DLL", "Unrar");
-  dll->Load();
+  LoadFormatBinding(RarDllSlot(), "RAR 形式書庫", "UNRAR32.DLL", "Unrar");
 }
 
 void TRar32::FreeDLL() {

@@ -43,12 +43,7 @@ TSevenZip32::TSevenZip32() {
 }
 
 void TSevenZip32::LoadDLL() {
-  std::unique_ptr<TArchiverDll>& dll = SevenZipDllSlot();
-  if (dll != nullptr) {
-    return;
-  }
-  dll = std::make_unique<TArchiverDll>(rtl::Utf8ToAnsi("7z 形式書庫"), "7-zip32.dll", "SevenZip");
-  dll->Load();
+  LoadFormatBinding(SevenZipDllSlot(), "7z 形式書庫", "7-zip32.dll", "SevenZip");
 }
 
 void TSevenZip32::FreeDLL() {

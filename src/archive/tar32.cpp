@@ -153,13 +153,7 @@ TTar32::TTar32() {
 }
 
 void TTar32::LoadDLL() {
-  std::unique_ptr<TArchiverDll>& dll = TarDllSlot();
-  if (dll != nullptr) {
-    return;
-  }
-  dll = std::make_unique<TArchiverDll>(rtl::Utf8ToAnsi("tar/tgz/taz/bz2 形式書庫"), "TAR32.DLL",
-                                       "Tar");
-  dll->Load();
+  LoadFormatBinding(TarDllSlot(), "tar/tgz/taz/bz2 形式書庫", "TAR32.DLL", "Tar");
 }
 
 void TTar32::FreeDLL() {
