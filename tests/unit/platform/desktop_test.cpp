@@ -4,7 +4,10 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -98,13 +101,33 @@ class Child {
   std::optional<int> status_;
 };
 
+// The daemon binds its socket before it listens on it, so the file alone
+// does not mean a client will get through.
+bool AcceptsConnections(const std::string& socketPath) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (socketPath.size() >= sizeof address.sun_path) {
+    return false;
+  }
+  socketPath.copy(address.sun_path, socketPath.size());
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    return false;
+  }
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast): the socket API
+  const bool connected =
+      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return connected;
+}
+
 // A private dbus-daemon for as long as this lives.
 class BusDaemon {
  public:
   BusDaemon()
       : address_("unix:path=" + socketDir_.Path("bus")),
         daemon_({"dbus-daemon", "--session", "--nofork", "--address=" + address_}) {
-    EXPECT_TRUE(WaitUntil([&] { return testing_support::Exists(socketDir_.Path("bus")); }));
+    EXPECT_TRUE(WaitUntil([&] { return AcceptsConnections(socketDir_.Path("bus")); }));
   }
 
   const std::string& Address() const { return address_; }
