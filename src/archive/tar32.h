@@ -9,28 +9,10 @@
 #include <string_view>
 
 #include "archive/archiver.h"
+#include "archive/archiver_type.h"
 #include "rtl/mbcs.h"
 
 namespace archive {
-
-// The archive types the format detection tells apart, in their fixed order.
-enum TArchiverType : std::uint8_t {
-  atLha,
-  atZip,
-  atCab,
-  atArj,
-  atTar,
-  atTgz,
-  atBZ2,
-  atRar,
-  atBga,
-  atYz1,
-  atGCA,
-  atBel,
-  at7z,
-  atNone,
-  atAutoDetect
-};
 
 class TTar32 : public TArchiver {
  public:

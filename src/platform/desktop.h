@@ -6,10 +6,12 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/error.h"
 #include "platform/seam.h"
@@ -88,6 +90,47 @@ class WindowHost {
   // Makes Run return once the message in hand is answered; when Run is not
   // running, the next Run returns at once. Safe from any thread.
   void Quit();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// ---- Windows of this process for messages sent within it ----
+//
+// Library interfaces of the system take a window as a pointer-sized native
+// handle and report progress by sending it messages; the sender runs on the
+// window's own thread, inside the call that the window's owner made.
+
+// A native window handle (HWND on Windows); null is "no window".
+using NativeWindow = void*;
+
+// The message number for `name`: the same for the same name (ignoring ASCII
+// letter case) in every module and process, in 0xC000-0xFFFF.
+std::uint32_t RegisterWindowMessage(std::string_view name);
+
+// Delivers a message to a window given in native form, as a library gets it
+// from its caller, and returns the window's answer; 0 when it is no window.
+std::intptr_t SendMessage(NativeWindow window, std::uint32_t message, std::uintptr_t wParam,
+                          std::intptr_t lParam);
+
+// A hidden window that only receives messages sent to its native handle.
+// An exception of the handler does not cross the sender (which may be a
+// library's C code): the send answers 1, which the interfaces read as
+// "abort", and the exception waits in TakeException.
+class MessageWindow {
+ public:
+  using Handler = std::function<std::intptr_t(std::uint32_t message, std::uintptr_t wParam,
+                                              std::intptr_t lParam)>;
+
+  explicit MessageWindow(Handler handler);
+  ~MessageWindow();
+  MessageWindow(const MessageWindow&) = delete;
+  MessageWindow& operator=(const MessageWindow&) = delete;
+
+  NativeWindow Native() const;
+  // The first exception a handler raised since the last call, or null.
+  std::exception_ptr TakeException();
 
  private:
   struct Impl;

@@ -89,6 +89,10 @@ SysError GetTempFileName(const std::string& dir, std::string_view prefix, std::s
 // checked as it stands.
 std::string SearchPath(const std::string& fileName);
 
+// Whether the volume that holds `path` keeps named streams beside a file's
+// data. None of the Linux file systems offers them to this program.
+bool VolumeHasNamedStreams(const std::string& path);
+
 // Full path of the running program.
 std::string GetModuleFileName();
 // Full path of `path` relative to the current directory.

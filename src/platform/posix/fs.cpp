@@ -168,6 +168,10 @@ SysError CopyFile(const std::string& source, const std::string& target, bool fai
   return to.Close();
 }
 
+bool VolumeHasNamedStreams(const std::string& /*path*/) {
+  return false;
+}
+
 SysError DeleteFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0 ? SysError{} : LastError();
 }
