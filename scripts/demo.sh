@@ -19,5 +19,5 @@ cp "$here/build/tools/zel-standin/zel-standin" "$work/installation/ZEL.EXE"
 cp "$here/build/tools/zel-standin/zel-standin" "$work/new-version/ZEL.EXE"
 printf '\0version 2' >> "$work/new-version/ZEL.EXE"
 
-dbus-run-session -- bash "$here/scripts/demo-run.sh" "$here/build/src/app/zelupd" "$work"
+dbus-run-session -- bash "$here/scripts/demo-run.sh" "$here/build/bin/zelupd" "$work"
 echo "== the sample is kept in $work"

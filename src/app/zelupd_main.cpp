@@ -2,6 +2,7 @@
 
 #include "app/errors.h"
 #include "app/install.h"
+#include "archive/archive_file.h"
 #include "fileutil/dirtreat.h"
 #include "platform/com.h"
 #include "platform/fs.h"
@@ -11,6 +12,13 @@
 #include "rtl/strtable.h"
 
 namespace app {
+namespace {
+
+constexpr std::string_view kWorkDirPrefix = "TMP";
+constexpr std::string_view kAllMembers = "*.*";
+constexpr std::uint32_t kExtractOutputSize = 8192;
+
+}  // namespace
 
 CZelUpd::CZelUpd() {
   platform::ComInitialize();
@@ -49,14 +57,36 @@ std::string FindLargestMatch(const std::string& pattern) {
   return pattern.substr(0, rtl::LastDelimiter(separators, pattern)) + largest;
 }
 
-void CZelUpd::UpdateFromArchive(const std::string& source, const std::string& /*dest*/) {
+void CZelUpd::UpdateFromArchive(const std::string& source, const std::string& dest) {
   const std::string archive = FindLargestMatch(source);
   if (archive.empty() || !platform::FileExists(archive)) {
     throw EArchiveFileError(rtl::Format(rtl::LoadStr(rtl::SArchiveNotFound), {source}));
   }
-  // Nothing is unpacked yet: refuse before a work directory is made.
-  throw EZelUpdError(
-      rtl::Format(rtl::Utf8ToAnsi("このビルドでは書庫[%s]を展開できません"), {archive}));
+  // A fresh temporary name, turned from a file into a directory.
+  const std::string workDir =
+      fileutil::MakeTempFileName(fileutil::GetTempDirectory(), kWorkDirPrefix);
+  (void)platform::DeleteFile(workDir);
+  if (platform::CreateDirectory(workDir).Failed()) {
+    throw ECreateDirError(rtl::Format(rtl::LoadStr(rtl::SCreateDirFailed), {workDir}));
+  }
+  ExtractAll(archive, workDir);
+  UpdateFromDirectory(workDir, dest, true);
+}
+
+void ExtractAll(const std::string& archive, const std::string& dir) {
+  archive::TArchiveFile archiveFile(nullptr);
+  archiveFile.SetFileName(archive);
+  archiveFile.SetOutputSize(kExtractOutputSize);
+  archive::TArchiverOptions& options = archiveFile.Options();
+  options.n = 1;
+  options.y = 1;
+  // The LHA builder insists on these two; 1 lets the library go past a
+  // member it cannot write, and extract everything without asking.
+  options.jse = 1;
+  options.jso = 1;
+  // Whatever the work directory holds afterwards is installed.
+  (void)archiveFile.ExtractFiles(nullptr, nullptr, archive::FileItems{std::string(kAllMembers)},
+                                 dir);
 }
 
 void CZelUpd::UpdateFromPage(const std::string& url, const std::string& /*dest*/,

@@ -1,11 +1,17 @@
 #include <unistd.h>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "app/errors.h"
 #include "app/zelupd_main.h"
+#include "archive/errors.h"
+#include "archive/lha32.h"
+#include "archive_recorder/recorder_client.h"
 #include "fakes.h"
 #include "rtl/codepage.h"
+#include "rtl/exceptions.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -70,6 +76,74 @@ TEST(UpdateFromArchive, NoMatchNamesTheSourceAsTyped) {
     }
   }
   EXPECT_TRUE(fake.Desktop.Messages.empty());
+}
+
+// The whole source through the recording library, which unpacks nothing:
+// the command it receives, the work directory's life, the restart.
+class ArchiveSource : public ::testing::Test {
+ protected:
+  ArchiveSource() { archive::TLha32::FreeDLL(); }
+  ~ArchiveSource() override { archive::TLha32::FreeDLL(); }
+
+  rtl::ScopedAnsiCodePage utf8_{rtl::CP_UTF8_};
+  testing_support::FakeSystem fake_;
+  TempDir tmp_;
+};
+
+TEST_F(ArchiveSource, ExtractsEverythingIntoAFreshWorkDirectoryThatGoesAfterwards) {
+  const recorder_test::Session session("full");
+  tmp_.Write("dl/zel151.lzh", "old");
+  tmp_.Write("dl/zel16.lzh", "new");
+  tmp_.Write("inst/ZEL.EXE", "old exe");
+  tmp_.MakeDir("temp");
+  const recorder_test::ScopedEnv tmpdir("TMPDIR", tmp_.Path("temp"));
+  app::CZelUpd updater;
+  updater.UpdateFromArchive(tmp_.Path("dl/zel*.lzh"), tmp_.Path("inst") + "/");
+
+  const auto commands = session.CallsTo("Unlha");
+  ASSERT_EQ(commands.size(), 1u);
+  const std::string line = commands[0].Arg("line");
+  const std::string prefix = "x -+ -n1 -y1 -jse1 -jso1  \"" + tmp_.Path("dl/zel16.lzh") + "\" \"" +
+                             tmp_.Path("temp") + "/TMP";
+  ASSERT_EQ(line.substr(0, prefix.size()), prefix) << line;
+  EXPECT_EQ(line.substr(line.size() - 13), ".tmp/\" \"*.*\" ") << line;
+  EXPECT_EQ(commands[0].Arg("size"), "8192");
+  EXPECT_EQ(commands[0].Arg("window"), "0");
+  // The work directory was made, handed over and deleted; the archive stays.
+  EXPECT_TRUE(std::filesystem::is_empty(tmp_.Path("temp")));
+  EXPECT_EQ(testing_support::ReadFile(tmp_.Path("dl/zel16.lzh")), "new");
+  ASSERT_EQ(fake_.Launcher.CommandLines.size(), 1u);
+  EXPECT_EQ(fake_.Launcher.CommandLines[0], "\"" + tmp_.Path("inst") + "/ZEL.EXE\"");
+}
+
+TEST_F(ArchiveSource, FailuresBeforeInstallingLeaveTheInstallationAlone) {
+  tmp_.Write("dl/zel.lzh", "archive");
+  tmp_.Write("inst/ZEL.EXE", "old exe");
+  app::CZelUpd updater;
+  {
+    // No temporary directory: the system's error.
+    const recorder_test::Session session("full");
+    const recorder_test::ScopedEnv tmpdir("TMPDIR", tmp_.Path("no-such-dir"));
+    EXPECT_THROW(updater.UpdateFromArchive(tmp_.Path("dl/zel.lzh"), tmp_.Path("inst")),
+                 rtl::EOSError);
+  }
+  archive::TLha32::FreeDLL();
+  {
+    // No archiver library: the facade's error, after the work directory was made.
+    TempDir noLibraries;
+    const recorder_test::Session session(std::vector{noLibraries.Dir()});
+    tmp_.MakeDir("temp");
+    const recorder_test::ScopedEnv tmpdir("TMPDIR", tmp_.Path("temp"));
+    try {
+      updater.UpdateFromArchive(tmp_.Path("dl/zel.lzh"), tmp_.Path("inst"));
+      FAIL();
+    } catch (const archive::ENoArchiverDLL& e) {
+      EXPECT_EQ(e.Message(), "LHA 形式書庫 を扱うには UNLHA32.DLL が 必要です。");
+    }
+  }
+  EXPECT_TRUE(fake_.Launcher.CommandLines.empty());
+  EXPECT_TRUE(fake_.Desktop.Messages.empty());
+  EXPECT_EQ(testing_support::ReadFile(tmp_.Path("inst/ZEL.EXE")), "old exe");
 }
 
 }  // namespace
