@@ -18,6 +18,17 @@ constexpr std::string_view kWorkDirPrefix = "TMP";
 constexpr std::string_view kAllMembers = "*.*";
 constexpr std::uint32_t kExtractOutputSize = 8192;
 
+bool WorkDirectoryIsEmpty(const std::string& dir) {
+  platform::DirectorySearch search(rtl::IncludeTrailingPathDelimiter(dir) + "*");
+  platform::FindData entry;
+  while (search.Next(entry)) {
+    if (entry.Name != "." && entry.Name != "..") {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 CZelUpd::CZelUpd() {
@@ -69,11 +80,18 @@ void CZelUpd::UpdateFromArchive(const std::string& source, const std::string& de
   if (platform::CreateDirectory(workDir).Failed()) {
     throw ECreateDirError(rtl::Format(rtl::LoadStr(rtl::SCreateDirFailed), {workDir}));
   }
-  ExtractAll(archive, workDir);
+  const int result = ExtractAll(archive, workDir);
+  // A library that failed and left nothing would otherwise close the file
+  // manager only to start the same version again, and report success.
+  if (result != 0 && WorkDirectoryIsEmpty(workDir)) {
+    (void)platform::RemoveDirectory(workDir);
+    throw EArchiveFileError(rtl::Format(
+        rtl::Utf8ToAnsi("書庫[%s]を展開できませんでした (コード 0x%x)"), {archive, result}));
+  }
   UpdateFromDirectory(workDir, dest, true);
 }
 
-void ExtractAll(const std::string& archive, const std::string& dir) {
+int ExtractAll(const std::string& archive, const std::string& dir) {
   archive::TArchiveFile archiveFile(nullptr);
   archiveFile.SetFileName(archive);
   archiveFile.SetOutputSize(kExtractOutputSize);
@@ -85,8 +103,8 @@ void ExtractAll(const std::string& archive, const std::string& dir) {
   options.jse = 1;
   options.jso = 1;
   // Whatever the work directory holds afterwards is installed.
-  (void)archiveFile.ExtractFiles(nullptr, nullptr, archive::FileItems{std::string(kAllMembers)},
-                                 dir);
+  return archiveFile.ExtractFiles(nullptr, nullptr, archive::FileItems{std::string(kAllMembers)},
+                                  dir);
 }
 
 void CZelUpd::UpdateFromPage(const std::string& url, const std::string& /*dest*/,

@@ -27,7 +27,8 @@ class CZelUpd {
 // byte order; directories skipped), or the pattern's directory part alone.
 std::string FindLargestMatch(const std::string& pattern);
 
-// Unpacks every member of `archive` into the existing directory `dir`.
-void ExtractAll(const std::string& archive, const std::string& dir);
+// Unpacks every member of `archive` into the existing directory `dir`;
+// returns the library's code.
+int ExtractAll(const std::string& archive, const std::string& dir);
 
 }  // namespace app

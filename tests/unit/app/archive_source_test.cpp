@@ -116,6 +116,29 @@ TEST_F(ArchiveSource, ExtractsEverythingIntoAFreshWorkDirectoryThatGoesAfterward
   EXPECT_EQ(fake_.Launcher.CommandLines[0], "\"" + tmp_.Path("inst") + "/ZEL.EXE\"");
 }
 
+TEST_F(ArchiveSource, AFailedExtractionThatLeftNothingIsReportedNotInstalled) {
+  const recorder_test::Session session("full");
+  tmp_.Write("dl/zel.lzh", "not an archive");
+  tmp_.Write("inst/ZEL.EXE", "old exe");
+  tmp_.MakeDir("temp");
+  const recorder_test::ScopedEnv tmpdir("TMPDIR", tmp_.Path("temp"));
+  app::CZelUpd updater;
+  for (const int code : {0x8019, 0x800A}) {
+    session.SetScript(recorder_test::Script().Result("Unlha", {code}));
+    try {
+      updater.UpdateFromArchive(tmp_.Path("dl/zel.lzh"), tmp_.Path("inst"));
+      FAIL();
+    } catch (const app::EArchiveFileError& e) {
+      EXPECT_EQ(e.Message(), "書庫[" + tmp_.Path("dl/zel.lzh") +
+                                 "]を展開できませんでした (コード 0x" +
+                                 (code == 0x8019 ? "8019" : "800A") + ")");
+    }
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(tmp_.Path("temp")));
+  EXPECT_TRUE(fake_.Desktop.Messages.empty());
+  EXPECT_TRUE(fake_.Launcher.CommandLines.empty());
+}
+
 TEST_F(ArchiveSource, FailuresBeforeInstallingLeaveTheInstallationAlone) {
   tmp_.Write("dl/zel.lzh", "archive");
   tmp_.Write("inst/ZEL.EXE", "old exe");
