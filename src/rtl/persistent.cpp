@@ -1,5 +1,6 @@
 #include "rtl/persistent.h"
 
+#include "rtl/codepage.h"
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
 
@@ -10,7 +11,8 @@ void TPersistent::Assign(const TPersistent& source) {
 }
 
 void TPersistent::AssignTo(TPersistent& dest) const {
-  throw EConvertError(Format("Cannot assign a %s to a %s", {ClassName(), dest.ClassName()}));
+  throw EConvertError(
+      Format(Utf8ToAnsi("%s を %s に代入することはできません"), {ClassName(), dest.ClassName()}));
 }
 
 }  // namespace rtl

@@ -302,13 +302,13 @@ TEST(ArchiverOptions, AssignBetweenUnrelatedClassesNamesBoth) {
     other.Assign(options);
     ADD_FAILURE() << "no exception";
   } catch (const rtl::EConvertError& e) {
-    EXPECT_EQ(e.Message(), "Cannot assign a TArchiverOptions to a TOtherPersistent");
+    EXPECT_EQ(e.Message(), "TArchiverOptions を TOtherPersistent に代入することはできません");
   }
   try {
     options.Assign(other);
     ADD_FAILURE() << "no exception";
   } catch (const rtl::EConvertError& e) {
-    EXPECT_EQ(e.Message(), "Cannot assign a TOtherPersistent to a TArchiverOptions");
+    EXPECT_EQ(e.Message(), "TOtherPersistent を TArchiverOptions に代入することはできません");
   }
   EXPECT_EQ(options.a, 3);
 }
