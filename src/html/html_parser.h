@@ -1,0 +1,95 @@
+// The tree builder of the HTML side: drives the reader over a whole page and
+// hangs a node under the current node for each of its events, repairing the
+// nesting of common HTML with the tag classes. It never rejects a page: what
+// the document model refuses ends the parse, and the tree built so far is
+// the result.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "html/dom_core.h"
+#include "html/html_reader.h"
+#include "html/html_tags.h"
+
+namespace html {
+
+class THtmlParser {
+ public:
+  THtmlParser();
+  THtmlParser(const THtmlParser&) = delete;
+  THtmlParser& operator=(const THtmlParser&) = delete;
+  THtmlParser(THtmlParser&&) = delete;
+  THtmlParser& operator=(THtmlParser&&) = delete;
+  ~THtmlParser() = default;
+
+  // A new document holding the tree of `html`; the caller owns it. One
+  // parser may parse several pages in turn.
+  std::unique_ptr<TDocument> ParseString(std::u16string html);
+
+ private:
+  // The parent classes a start tag may search, one bit each.
+  static constexpr std::size_t kParentClassCount = 8;
+  using TDepths = std::vector<std::size_t>;
+
+  // One element of the chain from the document down to the current node.
+  struct TOpenElement {
+    TElement* element;
+    // The depths of the open elements of this one's name; its own is last.
+    TDepths* sameName;
+    // The parent classes the element belongs to.
+    std::uint8_t classes;
+  };
+
+  // The current node: an attribute while its value is read, else the
+  // deepest open element, else the document.
+  TNode* CurrentNode() const;
+  void ResetTree();
+  // Makes `element`, a child of the current node, the current node.
+  void Open(TElement* element, std::int32_t tagNumber, std::u16string_view name);
+  // Closes the open elements from `depth` on.
+  void CloseFrom(std::size_t depth);
+  TDepths* SameNameDepths(std::int32_t tagNumber, std::u16string_view name);
+  // Moves the current node to where a start tag of `tagNumber` goes.
+  void MoveToParentOf(std::int32_t tagNumber);
+  // Moves the current node to the body, found or made.
+  void MoveToBody();
+  TElement* FindOrMakeBody();
+
+  void ElementStart(THtmlReader& reader);
+  void AttributeStart(THtmlReader& reader);
+  void TextNode(THtmlReader& reader);
+  void EntityReference(THtmlReader& reader);
+  void AttributeEnd(THtmlReader& reader);
+  void ElementEnd(THtmlReader& reader);
+  void EndElement(THtmlReader& reader);
+  void Comment(THtmlReader& reader);
+  void CDataSection(THtmlReader& reader);
+  void DocType(THtmlReader& reader);
+
+  // The document being built; owned by the caller of ParseString.
+  TDocument* document_ = nullptr;
+  THtmlReader reader_;
+  // The chain of open elements that the current node walks up through, with
+  // indexes by name and by parent class, so that neither the end tag search
+  // nor the parent search walks the tree.
+  std::vector<TOpenElement> open_;
+  TAttr* attribute_ = nullptr;
+  std::array<TDepths, HtmlTagCount + 1> knownNameDepths_;
+  std::unordered_map<std::u16string, TDepths, TWideHash, std::equal_to<>> otherNameDepths_;
+  std::array<TDepths, kParentClassCount> classDepths_;
+  // The body once found or made; it stays the first body of the document
+  // element, as nodes are only ever appended.
+  TElement* body_ = nullptr;
+  // The tag of the start tag being read (CurrentTag); refers into the
+  // shared table.
+  const THtmlTag* currentTag_ = nullptr;
+};
+
+}  // namespace html
