@@ -27,9 +27,11 @@ for _ in $(seq 100); do grep -qx ready "$log" 2>/dev/null && break; sleep 0.1; d
 echo "   running as pid $first"
 show "installation before"
 
-echo "== zelupd $work/new-version/ $inst"
+echo "== the download directory"
+ls -l "$work/downloads" | sed 's/^/   /'
+echo "== zelupd '$work/downloads/zel*.lzh' $inst"
 set +e
-"$zelupd" "$work/new-version/" "$inst"
+"$zelupd" "$work/downloads/zel*.lzh" "$inst"
 rc=$?
 set -e
 echo "   exit code $rc"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the demo need.
 # Idempotent: packages already present are left alone. Run as root.
+# With --bench also what the benchmarks need (the peer tool and the maker of
+# the large archive they compare on).
 set -euo pipefail
 
 packages=(
@@ -8,8 +10,12 @@ packages=(
   libgtest-dev libgmock-dev
   libsystemd-dev dbus-daemon
   python3 util-linux procps
-  clang-format clang-tidy
+  clang clang-format clang-tidy
+  libarchive-dev
 )
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(libbenchmark-dev libarchive-tools jlha-utils)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

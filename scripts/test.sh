@@ -20,3 +20,14 @@ echo "== sanitizer build"
 echo "== unit tests under sanitizers"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$here/build-asan" --output-on-failure --timeout 600 -L unit -j 2
+
+echo "== fuzzing the HTML parser for 60 s"
+CC=clang CXX=clang++ "$here/scripts/build.sh" "$here/build-fuzz" -DZEL_FUZZ=ON
+mkdir -p "$here/build-fuzz/corpus"
+if ! "$here/build-fuzz/fuzz/zel_html_fuzz" -max_total_time=60 -timeout=10 -rss_limit_mb=2048 \
+  -max_len=65536 -artifact_prefix="$here/build-fuzz/" "$here/build-fuzz/corpus" "$here/fuzz/corpus" >"$here/build-fuzz/fuzz.log" 2>&1; then
+  tail -n 60 "$here/build-fuzz/fuzz.log"
+  echo "the fuzzer found a failure; its input is saved beside the log" >&2
+  exit 1
+fi
+tail -n 1 "$here/build-fuzz/fuzz.log"

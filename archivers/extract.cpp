@@ -1,0 +1,614 @@
+#include "extract.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <optional>
+
+#include "engine_error.h"
+#include "raii.h"
+#include "reader.h"
+#include "safe_path.h"
+#include "state.h"
+
+namespace archivers {
+namespace {
+
+// The disk writer never writes through a symlink nor takes a "..", and
+// restores the members' times. Absolute names are refused before a path
+// reaches it (SafeComponents): the paths it gets are rooted in the real
+// destination directory, so libarchive's own absolute-path refusal would
+// refuse them all.
+constexpr int kDiskFlags = ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_NODOTDOT |
+                           ARCHIVE_EXTRACT_SECURE_SYMLINKS | ARCHIVE_EXTRACT_NO_OVERWRITE;
+
+struct Cancelled {};
+
+bool Exists(const std::string& path, struct stat& status) {
+  return ::lstat(path.c_str(), &status) == 0;
+}
+
+int ErrnoCode(int error, int fallback) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+      return arcapi::kErrorDiskSpace;
+    case EROFS:
+      return arcapi::kErrorReadOnly;
+    default:
+      return fallback;
+  }
+}
+
+[[noreturn]] void RaiseDiskError(archive* disk, int fallback) {
+  const char* text = archive_error_string(disk);
+  throw EngineError(ErrnoCode(archive_errno(disk), fallback),
+                    text != nullptr ? text : "cannot write");
+}
+
+[[noreturn]] void RaiseErrno(const std::string& what, int fallback) {
+  const int error = errno;
+  throw EngineError(ErrnoCode(error, fallback), what + ": " + std::strerror(error));
+}
+
+std::string Joined(const std::string& root, const std::vector<std::string>& components) {
+  std::string path = root;
+  for (const std::string& component : components) {
+    path += '/';
+    path += component;
+  }
+  return path;
+}
+
+std::string MemberKey(const Member& member) {
+  std::string name = NormalizePattern(member.Name);
+  return name;
+}
+
+bool Chosen(const Member& member, const ExtractRequest& request) {
+  const std::string key = MemberKey(member);
+  return PathSelected(request.Patterns, key, request.Rules) &&
+         !PathExcluded(request.Excludes, key, request.Rules);
+}
+
+// A file being written under a temporary name beside its target: removed
+// unless it was renamed into place.
+class PendingFile {
+ public:
+  PendingFile(archive* disk, std::string path) : disk_(disk), path_(std::move(path)) {}
+  ~PendingFile() {
+    if (open_) {
+      archive_write_finish_entry(disk_);
+    }
+    if (!committed_) {
+      ::unlink(path_.c_str());
+    }
+  }
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+
+  const std::string& Path() const { return path_; }
+  void Opened() { open_ = true; }
+  void Finish() {
+    open_ = false;
+    if (archive_write_finish_entry(disk_) < ARCHIVE_WARN) {
+      RaiseDiskError(disk_, arcapi::kErrorCannotWrite);
+    }
+  }
+  void RenameTo(const std::string& target) {
+    if (::rename(path_.c_str(), target.c_str()) != 0) {
+      RaiseErrno("cannot write " + target, arcapi::kErrorCannotWrite);
+    }
+    committed_ = true;
+  }
+
+ private:
+  archive* disk_;
+  std::string path_;
+  bool open_ = false;
+  bool committed_ = false;
+};
+
+class Extraction {
+ public:
+  Extraction(Family family, const ExtractRequest& request, OutputText& output)
+      : request_(request), output_(output), reader_(family, request.Archive) {}
+
+  int Run() {
+    root_ = PrepareDestination(request_.Destination);
+    disk_.reset(archive_write_disk_new());
+    if (!disk_) {
+      throw EngineError(arcapi::kErrorCannotWrite, "out of memory");
+    }
+    archive_write_disk_set_options(disk_.get(), kDiskFlags);
+    try {
+      Walk();
+    } catch (const EngineError& e) {
+      Report(e.Code(), e.what());
+    } catch (const Cancelled&) {
+      Report(arcapi::kErrorUserCancel, "cancelled");
+    }
+    // Directory times are set last, when nothing goes into them any more.
+    archive_write_close(disk_.get());
+    output_.Line(std::to_string(extracted_) + " file(s) extracted");
+    return result_.Value();
+  }
+
+ private:
+  void Report(int code, const std::string& message) {
+    result_.Note(code);
+    output_.Line(message);
+  }
+
+  void Walk() {
+    Member member;
+    while (reader_.Next(member)) {
+      if (!Chosen(member, request_)) {
+        continue;
+      }
+      if (!enumeration_.Continue(member, reader_.Index())) {
+        throw Cancelled{};
+      }
+      try {
+        ExtractMember(member);
+      } catch (const EngineError& e) {
+        Report(e.Code(), ToHost(member.Name) + ": " + e.what());
+      } catch (const ArchiveReader::EngineCancel&) {
+        throw Cancelled{};
+      }
+    }
+  }
+
+  void ExtractMember(const Member& member) {
+    const std::optional<std::vector<std::string>> safe = SafeComponents(member.Name);
+    if (!safe) {
+      throw EngineError(arcapi::kErrorCannotWrite, "refused, the name leaves the destination");
+    }
+    if (safe->empty() || (member.IsDirectory() && !request_.WithPaths)) {
+      return;
+    }
+    if (member.Encrypted) {
+      throw EngineError(arcapi::kErrorPasswordFile, "encrypted, not extracted");
+    }
+    std::vector<std::string> components;
+    for (const std::string& component : *safe) {
+      components.push_back(ToHost(component));
+    }
+    if (!request_.WithPaths) {
+      components = {components.back()};
+    }
+    const std::vector<std::string> parents(components.begin(), components.end() - 1);
+    const std::string target = Joined(root_, components);
+    if (member.IsDirectory()) {
+      MakeDirectory(target);
+    } else if (member.IsHardlink()) {
+      WriteHardlink(member, target);
+    } else if (member.IsSymlink()) {
+      WriteSymlink(member, parents, target);
+    } else if (member.Type == AE_IFREG) {
+      WriteFile(member, target);
+    } else {
+      throw EngineError(arcapi::kErrorUnknownType, "a special file, not extracted");
+    }
+  }
+
+  // The path to write, or nullopt when an existing file stays.
+  std::optional<std::string> Decide(const Member& member, const std::string& target) {
+    struct stat status {};
+    if (!Exists(target, status)) {
+      return target;
+    }
+    if (S_ISDIR(status.st_mode)) {
+      throw EngineError(arcapi::kErrorCannotWrite, "a directory of that name exists");
+    }
+    switch (request_.Policy) {
+      case Overwrite::Replace:
+        return target;
+      case Overwrite::Skip:
+        Report(arcapi::kErrorAlreadyExist, ToHost(member.Name) + ": exists, skipped");
+        return std::nullopt;
+      case Overwrite::NewerOnly:
+        if (member.ModifiedSeconds && *member.ModifiedSeconds > status.st_mtime) {
+          return target;
+        }
+        Report(arcapi::kErrorMoreFresh, ToHost(member.Name) + ": the file is newer, skipped");
+        return std::nullopt;
+      case Overwrite::Rename:
+        return FreeName(target);
+    }
+    return target;
+  }
+
+  static std::string FreeName(const std::string& target) {
+    const std::size_t slash = target.rfind('/');
+    const std::size_t dot = target.rfind('.');
+    const bool hasExtension = dot != std::string::npos && dot > slash + 1;
+    const std::string stem = hasExtension ? target.substr(0, dot) : target;
+    const std::string extension = hasExtension ? target.substr(dot) : std::string();
+    for (unsigned n = 1;; ++n) {
+      std::string candidate = stem;
+      candidate += "_" + std::to_string(n);
+      candidate += extension;
+      struct stat status {};
+      if (!Exists(candidate, status)) {
+        return candidate;
+      }
+    }
+  }
+
+  std::string TemporaryBeside(const std::string& target) {
+    const std::string directory = target.substr(0, target.rfind('/'));
+    for (;;) {
+      std::string candidate = directory + "/.zel" + std::to_string(::getpid()) + "-" +
+                              std::to_string(++temporaries_) + ".tmp";
+      struct stat status {};
+      if (!Exists(candidate, status)) {
+        return candidate;
+      }
+    }
+  }
+
+  Entry CloneEntry(const std::string& path) const {
+    Entry entry(archive_entry_clone(reader_.CurrentEntry()));
+    if (!entry) {
+      throw EngineError(arcapi::kErrorCannotWrite, "out of memory");
+    }
+    archive_entry_copy_pathname(entry.get(), path.c_str());
+    return entry;
+  }
+
+  void WriteHeader(PendingFile& file, archive_entry* entry) {
+    if (archive_write_header(disk_.get(), entry) < ARCHIVE_WARN) {
+      RaiseDiskError(disk_.get(), arcapi::kErrorCannotWrite);
+    }
+    file.Opened();
+  }
+
+  void Send(int state, const arcapi::TExtractingInfoEx& info) const {
+    if (!progress_.Send(state, info)) {
+      throw Cancelled{};
+    }
+  }
+
+  void WriteFile(const Member& member, const std::string& target) {
+    const std::optional<std::string> destination = Decide(member, target);
+    if (!destination) {
+      return;
+    }
+    arcapi::TExtractingInfoEx info{};
+    FillExtractingInfo(member, *destination, info);
+    Send(arcapi::kExtractBegin, info);
+    PendingFile file(disk_.get(), TemporaryBeside(*destination));
+    const Entry entry = CloneEntry(file.Path());
+    archive_entry_set_perm(entry.get(), member.FilePermissions());
+    WriteHeader(file, entry.get());
+    std::uint64_t written = 0;
+    bool reported = false;
+    archive* disk = disk_.get();
+    reader_.ReadData([&](const void* data, std::size_t size, la_int64_t offset) {
+      if (archive_write_data_block(disk, data, size, offset) < ARCHIVE_OK) {
+        RaiseDiskError(disk, arcapi::kErrorCannotWrite);
+      }
+      written += size;
+      info.Info.WriteSize = Clip32(written);
+      reported = true;
+      return progress_.Send(arcapi::kExtractInProcess, info);
+    });
+    if (!reported) {
+      Send(arcapi::kExtractInProcess, info);
+    }
+    file.Finish();
+    file.RenameTo(*destination);
+    Installed(member);
+    Send(arcapi::kExtractEnd, info);
+  }
+
+  void WriteSymlink(const Member& member, const std::vector<std::string>& parents,
+                    const std::string& target) {
+    if (!LinkStaysInside(root_, parents, ToHost(member.SymlinkTarget))) {
+      throw EngineError(arcapi::kErrorCannotWrite,
+                        "refused, the link points out of the destination");
+    }
+    const std::optional<std::string> destination = Decide(member, target);
+    if (!destination) {
+      return;
+    }
+    PendingFile file(disk_.get(), TemporaryBeside(*destination));
+    const Entry entry = CloneEntry(file.Path());
+    archive_entry_copy_symlink(entry.get(), ToHost(member.SymlinkTarget).c_str());
+    WriteHeader(file, entry.get());
+    file.Finish();
+    file.RenameTo(*destination);
+    Installed(member);
+  }
+
+  void WriteHardlink(const Member& member, const std::string& target) {
+    const std::optional<std::vector<std::string>> safe = SafeComponents(member.HardlinkTarget);
+    if (!safe || safe->empty()) {
+      throw EngineError(arcapi::kErrorCannotWrite,
+                        "refused, the link points out of the destination");
+    }
+    std::vector<std::string> components;
+    for (const std::string& component : *safe) {
+      components.push_back(ToHost(component));
+    }
+    if (!request_.WithPaths) {
+      components = {components.back()};
+    }
+    const std::string linked = Joined(root_, components);
+    struct stat status {};
+    if (!Exists(linked, status) || S_ISDIR(status.st_mode) || !InsideRoot(linked)) {
+      throw EngineError(arcapi::kErrorCannotWrite, "the file it links to was not extracted");
+    }
+    const std::optional<std::string> destination = Decide(member, target);
+    struct stat existing {};
+    // Renaming one name of a file onto another of the same file does nothing.
+    if (!destination || (Exists(*destination, existing) && existing.st_ino == status.st_ino &&
+                         existing.st_dev == status.st_dev)) {
+      return;
+    }
+    PendingFile file(disk_.get(), TemporaryBeside(*destination));
+    const Entry entry = CloneEntry(file.Path());
+    archive_entry_copy_hardlink(entry.get(), linked.c_str());
+    WriteHeader(file, entry.get());
+    file.Finish();
+    file.RenameTo(*destination);
+    Installed(member);
+  }
+
+  // The directories on the way to `path` are real directories of the root.
+  bool InsideRoot(const std::string& path) const {
+    const std::string parent = path.substr(0, path.rfind('/'));
+    char resolved[PATH_MAX];
+    if (::realpath(parent.c_str(), resolved) == nullptr) {
+      return false;
+    }
+    const std::string real(resolved);
+    return real == (root_.empty() ? "/" : root_) || real.rfind(root_ + "/", 0) == 0;
+  }
+
+  void MakeDirectory(const std::string& target) {
+    struct stat status {};
+    if (Exists(target, status)) {
+      if (S_ISDIR(status.st_mode)) {
+        return;
+      }
+      throw EngineError(arcapi::kErrorMakeDirectory, "a file of that name exists");
+    }
+    const Entry entry = CloneEntry(target);
+    // The extraction must be able to write into it.
+    archive_entry_set_perm(entry.get(), archive_entry_perm(entry.get()) | 0700);
+    if (archive_write_header(disk_.get(), entry.get()) < ARCHIVE_WARN) {
+      RaiseDiskError(disk_.get(), arcapi::kErrorMakeDirectory);
+    }
+    if (archive_write_finish_entry(disk_.get()) < ARCHIVE_WARN) {
+      RaiseDiskError(disk_.get(), arcapi::kErrorMakeDirectory);
+    }
+  }
+
+  void Installed(const Member& member) {
+    ++extracted_;
+    output_.Line(ToHost(member.Name));
+  }
+
+  const ExtractRequest& request_;
+  OutputText& output_;
+  ArchiveReader reader_;
+  std::string root_;
+  WriteArchive disk_;
+  Progress progress_;
+  Enumeration enumeration_;
+  ResultCode result_;
+  unsigned extracted_ = 0;
+  unsigned temporaries_ = 0;
+};
+
+std::string LocalTimeText(const Member& member) {
+  if (!member.ModifiedSeconds) {
+    return "                   ";
+  }
+  const auto time = static_cast<std::time_t>(*member.ModifiedSeconds);
+  std::tm local{};
+  char text[32] = "";
+  if (localtime_r(&time, &local) != nullptr) {
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  }
+  return text;
+}
+
+std::string ListLine(const Member& member) {
+  char sizes[64];
+  std::snprintf(sizes, sizeof sizes, "%12llu %12llu %5u ",
+                static_cast<unsigned long long>(member.Size),
+                static_cast<unsigned long long>(member.CompressedSize.value_or(0)),
+                static_cast<unsigned>(RatioOf(member)));
+  std::string method = member.Method;
+  method.resize(8, ' ');
+  return sizes + LocalTimeText(member) + " " + method + " " + ToHost(member.Name);
+}
+
+}  // namespace
+
+int ExtractToDisk(Family family, const ExtractRequest& request, OutputText& output) {
+  Extraction extraction(family, request, output);
+  return extraction.Run();
+}
+
+int ListMembers(Family family, const ExtractRequest& request, OutputText& output) {
+  ArchiveReader reader(family, request.Archive);
+  const Enumeration enumeration;
+  ResultCode result;
+  std::uint64_t total = 0;
+  unsigned count = 0;
+  output.Line("        size   compressed ratio date       time     method   name");
+  try {
+    Member member;
+    while (reader.Next(member)) {
+      if (!Chosen(member, request)) {
+        continue;
+      }
+      if (!enumeration.Continue(member, reader.Index())) {
+        result.Note(arcapi::kErrorUserCancel);
+        break;
+      }
+      output.Line(ListLine(member));
+      total += member.Size;
+      ++count;
+    }
+  } catch (const EngineError& e) {
+    result.Note(e.Code());
+    output.Line(e.what());
+  }
+  output.Line(std::to_string(count) + " file(s), " + std::to_string(total) + " byte(s)");
+  return result.Value();
+}
+
+int TestMembers(Family family, const ExtractRequest& request, OutputText& output) {
+  ArchiveReader reader(family, request.Archive);
+  const Enumeration enumeration;
+  ResultCode result;
+  try {
+    Member member;
+    while (reader.Next(member)) {
+      if (!Chosen(member, request)) {
+        continue;
+      }
+      if (!enumeration.Continue(member, reader.Index())) {
+        result.Note(arcapi::kErrorUserCancel);
+        break;
+      }
+      try {
+        reader.ReadData([](const void*, std::size_t, la_int64_t) { return true; });
+        output.Line(ToHost(member.Name) + ": OK");
+      } catch (const EngineError& e) {
+        result.Note(e.Code());
+        output.Line(ToHost(member.Name) + ": " + e.what());
+      }
+    }
+  } catch (const EngineError& e) {
+    result.Note(e.Code());
+    output.Line(e.what());
+  }
+  return result.Value();
+}
+
+int ExtractToMemory(Family family, const std::string& archiveName, const std::string& pattern,
+                    PatternRules rules, const MemoryTarget& target) {
+  if (target.Written != nullptr) {
+    *target.Written = 0;
+  }
+  ArchiveReader reader(family, archiveName);
+  Member member;
+  while (reader.Next(member)) {
+    if (member.IsDirectory() || !WildcardMatch(pattern, MemberKey(member), rules)) {
+      continue;
+    }
+    if (member.Encrypted) {
+      return arcapi::kErrorPasswordFile;
+    }
+    std::uint64_t copied = 0;
+    bool truncated = false;
+    reader.ReadData([&](const void* data, std::size_t size, la_int64_t offset) {
+      const auto start = static_cast<std::uint64_t>(std::max<la_int64_t>(offset, 0));
+      const std::uint64_t end = start + size;
+      if (end > target.Size) {
+        truncated = true;
+      }
+      if (start < target.Size && target.Buffer != nullptr) {
+        // A hole in a sparse member reads as zeros.
+        if (start > copied) {
+          std::memset(target.Buffer + copied, 0, static_cast<std::size_t>(start - copied));
+        }
+        const auto length =
+            static_cast<std::size_t>(std::min<std::uint64_t>(end, target.Size) - start);
+        std::memcpy(target.Buffer + start, data, length);
+        copied = std::max(copied, start + length);
+      }
+      return true;
+    });
+    if (target.Written != nullptr) {
+      *target.Written = Clip32(copied);
+    }
+    if (target.Time != nullptr) {
+      *target.Time = static_cast<std::uint32_t>(member.ModifiedSeconds.value_or(0));
+    }
+    if (target.Attributes != nullptr) {
+      *target.Attributes = static_cast<std::uint16_t>(member.WindowsAttributes());
+    }
+    return truncated ? arcapi::kErrorDiskSpace : arcapi::kSuccess;
+  }
+  return arcapi::kErrorNotExist;
+}
+
+std::vector<Member> ReadMembers(Family family, const std::string& archiveName) {
+  ArchiveReader reader(family, archiveName);
+  std::vector<Member> members;
+  Member member;
+  try {
+    while (reader.Next(member)) {
+      members.push_back(member);
+    }
+  } catch (const EngineError&) {
+    if (members.empty()) {
+      throw;
+    }
+  }
+  return members;
+}
+
+bool IsArchive(Family family, const std::string& archiveName, int mode) {
+  const int level = mode & 3;
+  const bool allHeaders = level == arcapi::kCheckBasic || (mode & arcapi::kCheckAll) != 0;
+  const bool allData = level == arcapi::kCheckFullCrc;
+  try {
+    ArchiveReader reader(family, archiveName);
+    Member member;
+    bool more = reader.Next(member);
+    while (more && (allHeaders || allData)) {
+      if (allData && member.Encrypted) {
+        return false;
+      }
+      if (allData) {
+        reader.ReadData([](const void*, std::size_t, la_int64_t) { return true; });
+      }
+      more = reader.Next(member);
+    }
+    return true;
+  } catch (const EngineError&) {
+    return false;
+  }
+}
+
+int ArchiveType(Family family, const std::string& archiveName) {
+  try {
+    ArchiveReader reader(family, archiveName);
+    Member member;
+    reader.Next(member);
+    if (family != Family::Tar) {
+      return 1;
+    }
+    archive* handle = reader.Handle();
+    const bool raw = archive_format(handle) == ARCHIVE_FORMAT_RAW;
+    switch (archive_filter_code(handle, 0)) {
+      case ARCHIVE_FILTER_NONE:
+        return 1;
+      case ARCHIVE_FILTER_GZIP:
+        return raw ? 3 : 2;
+      case ARCHIVE_FILTER_COMPRESS:
+        return 4;
+      case ARCHIVE_FILTER_BZIP2:
+        return raw ? 7 : 6;
+      default:
+        return 5;
+    }
+  } catch (const EngineError& e) {
+    return e.Code() == arcapi::kErrorArchiveFileOpen ? -1 : 0;
+  }
+}
+
+}  // namespace archivers

@@ -1,0 +1,596 @@
+#include "pack.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <optional>
+#include <set>
+#include <utility>
+
+#include "engine_error.h"
+#include "member.h"
+#include "raii.h"
+#include "reader.h"
+#include "state.h"
+
+namespace archivers {
+namespace {
+
+constexpr std::size_t kCopyBlock = std::size_t{256} * 1024;
+
+// A file to store: where it is and the member name it gets.
+struct Source {
+  std::string Path;  // host
+  std::string Name;  // UTF-8 member name
+  struct stat Status {};
+};
+
+// A directory stream, closed when the object goes.
+class DirectoryStream {
+ public:
+  explicit DirectoryStream(const std::string& path) : stream_(::opendir(path.c_str())) {}
+  ~DirectoryStream() {
+    if (stream_ != nullptr) {
+      ::closedir(stream_);
+    }
+  }
+  DirectoryStream(const DirectoryStream&) = delete;
+  DirectoryStream& operator=(const DirectoryStream&) = delete;
+
+  // The names in the directory, "." and ".." left out, sorted.
+  std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    if (stream_ == nullptr) {
+      return names;
+    }
+    while (const dirent* entry = ::readdir(stream_)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") {
+        names.push_back(name);
+      }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  DIR* stream_;
+};
+
+bool HasWildcard(std::string_view name) {
+  return name.find_first_of("*?") != std::string_view::npos;
+}
+
+// A caller's name in UTF-8 with "/" delimiters (never splitting a
+// double-byte character of the host code page).
+std::string CallerName(const std::string& host) {
+  std::string utf8 = FromHost(host);
+  std::replace(utf8.begin(), utf8.end(), '\\', '/');
+  return utf8;
+}
+
+// The member name a path gets: relative, without "." and "..".
+std::string StoredName(const std::string& utf8) {
+  std::vector<std::string> kept;
+  for (std::string& component : SplitPath(utf8)) {
+    if (component != "." && component != "..") {
+      kept.push_back(std::move(component));
+    }
+  }
+  return JoinPath(kept, kept.size());
+}
+
+std::string Concat(const std::string& directory, const std::string& name) {
+  if (directory.empty()) {
+    return name;
+  }
+  return directory.back() == '/' ? directory + name : directory + "/" + name;
+}
+
+Member DescribeSource(const Source& source) {
+  Member member;
+  member.Name = source.Name;
+  member.Size =
+      S_ISREG(source.Status.st_mode) ? static_cast<std::uint64_t>(source.Status.st_size) : 0;
+  member.SizeKnown = true;
+  member.ModifiedSeconds = source.Status.st_mtime;
+  member.WriteTime = ToFileTime(source.Status.st_mtime, source.Status.st_mtim.tv_nsec);
+  member.AccessTime = ToFileTime(source.Status.st_atime, source.Status.st_atim.tv_nsec);
+  member.Type = S_ISDIR(source.Status.st_mode)   ? AE_IFDIR
+                : S_ISLNK(source.Status.st_mode) ? AE_IFLNK
+                                                 : AE_IFREG;
+  member.Permissions = source.Status.st_mode & 07777;
+  return member;
+}
+
+// Turns the caller's names into the files to store.
+class SourceCollector {
+ public:
+  SourceCollector(const PackRequest& request, OutputText& output, ResultCode& result)
+      : request_(request), output_(output), result_(result) {
+    struct stat status {};
+    if (::stat(request.Archive.c_str(), &status) == 0) {
+      archiveIdentity_ = {status.st_dev, status.st_ino};
+    }
+  }
+
+  std::vector<Source> Collect() {
+    for (const std::string& name : request_.Names) {
+      AddName(name);
+    }
+    return std::move(sources_);
+  }
+
+ private:
+  std::string OnDisk(const std::string& utf8Relative) const {
+    std::string host = ToHost(utf8Relative);
+    if (!host.empty() && host.front() == '/') {
+      return host;
+    }
+    return Concat(request_.BaseDirectory, host);
+  }
+
+  void AddName(const std::string& hostName) {
+    const std::string name = CallerName(hostName);
+    if (HasWildcard(BaseName(name))) {
+      const std::string directory = DirName(name);
+      const std::string onDisk = name.front() == '/' ? "/" + ToHost(directory)
+                                                     : OnDisk(directory.empty() ? "." : directory);
+      AddMatches(onDisk, StoredName(directory), BaseName(name));
+      return;
+    }
+    const std::string path = OnDisk(name);
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) {
+      result_.Note(arcapi::kErrorNotExist);
+      output_.Line(hostName + ": not found");
+      return;
+    }
+    AddPath(path, StoredName(name), status);
+  }
+
+  // Matches in `diskDirectory` (host) and, when asked, its subdirectories;
+  // member names begin with `namePrefix` (UTF-8).
+  void AddMatches(const std::string& diskDirectory, const std::string& namePrefix,
+                  const std::string& pattern) {
+    std::vector<std::pair<std::string, std::string>> pending{{diskDirectory, namePrefix}};
+    bool matched = false;
+    while (!pending.empty()) {
+      const auto [onDisk, prefix] = std::move(pending.back());
+      pending.pop_back();
+      DirectoryStream stream(onDisk);
+      std::vector<std::pair<std::string, std::string>> subdirectories;
+      for (const std::string& hostEntry : stream.Names()) {
+        const std::string entry = FromHost(hostEntry);
+        const std::string path = Concat(onDisk, hostEntry);
+        const std::string name = prefix.empty() ? entry : Concat(prefix, entry);
+        struct stat status {};
+        if (::lstat(path.c_str(), &status) != 0) {
+          continue;
+        }
+        if (request_.WildcardRecurse && S_ISDIR(status.st_mode)) {
+          subdirectories.emplace_back(path, name);
+        }
+        if (WildcardMatch(pattern, entry, request_.Rules)) {
+          matched = true;
+          AddPath(path, name, status);
+        }
+      }
+      pending.insert(pending.end(), subdirectories.rbegin(), subdirectories.rend());
+    }
+    if (!matched) {
+      result_.Note(arcapi::kErrorNotExist);
+      output_.Line(ToHost(pattern) + ": nothing matches");
+    }
+  }
+
+  // The path and, for a directory taken whole, everything under it.
+  void AddPath(const std::string& path, const std::string& name, const struct stat& status) {
+    std::vector<Source> pending{{path, name, status}};
+    while (!pending.empty()) {
+      Source source = std::move(pending.back());
+      pending.pop_back();
+      if (S_ISDIR(source.Status.st_mode) && request_.Recurse) {
+        std::vector<Source> children = Children(source);
+        pending.insert(pending.end(), std::make_move_iterator(children.rbegin()),
+                       std::make_move_iterator(children.rend()));
+      }
+      Keep(std::move(source));
+    }
+  }
+
+  std::vector<Source> Children(const Source& directory) const {
+    std::vector<Source> children;
+    DirectoryStream stream(directory.Path);
+    for (const std::string& hostEntry : stream.Names()) {
+      Source child;
+      child.Path = Concat(directory.Path, hostEntry);
+      child.Name = Concat(directory.Name, FromHost(hostEntry));
+      if (::lstat(child.Path.c_str(), &child.Status) == 0) {
+        children.push_back(std::move(child));
+      }
+    }
+    return children;
+  }
+
+  void Keep(Source source) {
+    const bool directory = S_ISDIR(source.Status.st_mode);
+    if (request_.JunkPaths) {
+      if (directory) {
+        return;
+      }
+      source.Name = BaseName(source.Name);
+    }
+    // Never the archive into itself.
+    if (std::make_pair(source.Status.st_dev, source.Status.st_ino) == archiveIdentity_) {
+      return;
+    }
+    if (source.Name.empty() || (directory && !request_.DirectoryEntries) ||
+        !(directory || S_ISREG(source.Status.st_mode) || S_ISLNK(source.Status.st_mode)) ||
+        PathExcluded(request_.Excludes, source.Name, request_.Rules) ||
+        !names_.insert(source.Name).second) {
+      return;
+    }
+    sources_.push_back(std::move(source));
+  }
+
+  const PackRequest& request_;
+  OutputText& output_;
+  ResultCode& result_;
+  std::pair<dev_t, ino_t> archiveIdentity_{};
+  std::set<std::string> names_;
+  std::vector<Source> sources_;
+};
+
+// The new archive, written beside the old one and renamed over it.
+class ArchiveWriter {
+ public:
+  explicit ArchiveWriter(const PackRequest& request) : target_(request.Archive) {
+    const std::size_t slash = target_.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : target_.substr(0, slash);
+    temporary_ = directory + "/.zel" + std::to_string(::getpid()) + "-pack.tmp";
+    writer_.reset(archive_write_new());
+    if (!writer_) {
+      throw EngineError(arcapi::kErrorCannotWrite, "out of memory");
+    }
+    Configure(request);
+    if (archive_write_open_filename(writer_.get(), temporary_.c_str()) != ARCHIVE_OK) {
+      Raise(arcapi::kErrorCannotWrite);
+    }
+    open_ = true;
+  }
+  ~ArchiveWriter() {
+    writer_.reset();
+    if (!committed_ && open_) {
+      ::unlink(temporary_.c_str());
+    }
+  }
+  ArchiveWriter(const ArchiveWriter&) = delete;
+  ArchiveWriter& operator=(const ArchiveWriter&) = delete;
+
+  archive* Handle() const { return writer_.get(); }
+
+  void Header(archive_entry* entry) {
+    if (archive_write_header(writer_.get(), entry) < ARCHIVE_WARN) {
+      Raise(arcapi::kErrorCannotWrite);
+    }
+  }
+
+  void Data(const void* data, std::size_t size) {
+    if (size > 0 && archive_write_data(writer_.get(), data, size) < 0) {
+      Raise(arcapi::kErrorCannotWrite);
+    }
+  }
+
+  void Commit() {
+    if (archive_write_close(writer_.get()) != ARCHIVE_OK) {
+      Raise(arcapi::kErrorCannotWrite);
+    }
+    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+      throw EngineError(errno == ENOSPC ? arcapi::kErrorDiskSpace : arcapi::kErrorCannotWrite,
+                        "cannot write " + target_ + ": " + std::strerror(errno));
+    }
+    committed_ = true;
+  }
+
+ private:
+  [[noreturn]] void Raise(int code) const {
+    const char* text = archive_error_string(writer_.get());
+    const int error = archive_errno(writer_.get());
+    throw EngineError(error == ENOSPC ? arcapi::kErrorDiskSpace : code,
+                      text != nullptr ? text : "cannot write the archive");
+  }
+
+  void Option(const char* module, const char* option, const std::string& value) {
+    archive_write_set_option(writer_.get(), module, option, value.c_str());
+  }
+
+  void Configure(const PackRequest& request) {
+    archive* a = writer_.get();
+    const std::string level = std::to_string(request.Level);
+    switch (request.Format) {
+      case PackFormat::Zip:
+        archive_write_set_format_zip(a);
+        if (request.Level == 0) {
+          Option("zip", "compression", "store");
+        } else if (request.Level > 0) {
+          Option("zip", "compression-level", level);
+        }
+        break;
+      case PackFormat::SevenZip:
+        archive_write_set_format_7zip(a);
+        if (request.Level == 0) {
+          Option("7zip", "compression", "store");
+        } else if (request.Level > 0) {
+          Option("7zip", "compression-level", level);
+        }
+        break;
+      case PackFormat::Tar:
+        archive_write_set_format_pax_restricted(a);
+        ConfigureTarFilter(request);
+        break;
+    }
+  }
+
+  void ConfigureTarFilter(const PackRequest& request) {
+    archive* a = writer_.get();
+    switch (request.Filter) {
+      case TarFilter::None:
+        archive_write_add_filter_none(a);
+        return;
+      case TarFilter::Gzip:
+        archive_write_add_filter_gzip(a);
+        break;
+      case TarFilter::Bzip2:
+        archive_write_add_filter_bzip2(a);
+        break;
+      case TarFilter::Compress:
+        archive_write_add_filter_compress(a);
+        return;
+      case TarFilter::Xz:
+        archive_write_add_filter_xz(a);
+        break;
+    }
+    if (request.Level >= 1) {
+      archive_write_set_filter_option(a, nullptr, "compression-level",
+                                      std::to_string(request.Level).c_str());
+    }
+  }
+
+  std::string target_;
+  std::string temporary_;
+  WriteArchive writer_;
+  bool open_ = false;
+  bool committed_ = false;
+};
+
+void StoreSource(ArchiveWriter& writer, const Source& source) {
+  const Entry entry(archive_entry_new());
+  archive_entry_copy_stat(entry.get(), &source.Status);
+  archive_entry_copy_pathname(entry.get(), source.Name.c_str());
+  if (S_ISLNK(source.Status.st_mode)) {
+    std::string target(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(source.Path.c_str(), target.data(), target.size());
+    if (length < 0) {
+      throw EngineError(arcapi::kErrorCannotRead, "cannot read the link " + source.Path);
+    }
+    target.resize(static_cast<std::size_t>(length));
+    archive_entry_copy_symlink(entry.get(), FromHost(target).c_str());
+  }
+  if (!S_ISREG(source.Status.st_mode)) {
+    writer.Header(entry.get());
+    return;
+  }
+  const UniqueFd file(::open(source.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  if (!file.IsOpen()) {
+    throw EngineError(arcapi::kErrorFileOpen, "cannot open " + source.Path);
+  }
+  writer.Header(entry.get());
+  std::vector<char> buffer(kCopyBlock);
+  auto remaining = static_cast<std::uint64_t>(source.Status.st_size);
+  while (remaining > 0) {
+    const ssize_t got =
+        ::read(file.Get(), buffer.data(),
+               static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kCopyBlock)));
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got <= 0) {
+      throw EngineError(arcapi::kErrorCannotRead, "cannot read " + source.Path);
+    }
+    writer.Data(buffer.data(), static_cast<std::size_t>(got));
+    remaining -= static_cast<std::uint64_t>(got);
+  }
+}
+
+void CopyMember(ArchiveWriter& writer, ArchiveReader& reader, const Member& member) {
+  if (member.Encrypted) {
+    throw EngineError(arcapi::kErrorPasswordFile, ToHost(member.Name) + ": encrypted, cannot copy");
+  }
+  writer.Header(reader.CurrentEntry());
+  std::uint64_t written = 0;
+  const std::vector<char> zeros(kCopyBlock, '\0');
+  reader.ReadData([&](const void* data, std::size_t size, la_int64_t offset) {
+    // A hole of a sparse member is written out as zeros.
+    while (offset > 0 && written < static_cast<std::uint64_t>(offset)) {
+      const auto gap = static_cast<std::size_t>(
+          std::min<std::uint64_t>(static_cast<std::uint64_t>(offset) - written, zeros.size()));
+      writer.Data(zeros.data(), gap);
+      written += gap;
+    }
+    writer.Data(data, size);
+    written += size;
+    return true;
+  });
+}
+
+Family ReadFamily(PackFormat format) {
+  switch (format) {
+    case PackFormat::Zip:
+      return Family::Zip;
+    case PackFormat::SevenZip:
+      return Family::SevenZip;
+    case PackFormat::Tar:
+      return Family::Tar;
+  }
+  return Family::Zip;
+}
+
+bool HasMembers(const std::string& archiveName) {
+  struct stat status {};
+  return ::stat(archiveName.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0;
+}
+
+class Packing {
+ public:
+  Packing(const PackRequest& request, OutputText& output) : request_(request), output_(output) {}
+
+  int Run() {
+    if (request_.Mode != PackMode::Delete) {
+      SourceCollector collector(request_, output_, result_);
+      sources_ = collector.Collect();
+    }
+    const bool existing = request_.Mode != PackMode::Create && HasMembers(request_.Archive);
+    if (!existing && (request_.Mode == PackMode::Freshen || request_.Mode == PackMode::Delete)) {
+      throw EngineError(arcapi::kErrorArchiveFileOpen, "no archive " + request_.Archive);
+    }
+    if (!existing && sources_.empty()) {
+      result_.Note(arcapi::kErrorNotExist);
+      output_.Line("nothing to store");
+      return result_.Value();
+    }
+    std::optional<ArchiveReader> reader;
+    if (existing) {
+      reader.emplace(ReadFamily(request_.Format), request_.Archive);
+    }
+    ArchiveWriter writer(request_);
+    if (reader) {
+      CopyExisting(writer, *reader);
+    }
+    if (request_.Mode != PackMode::Freshen && request_.Mode != PackMode::Delete) {
+      for (std::size_t i = 0; i < sources_.size(); ++i) {
+        if (!used_.contains(i)) {
+          Store(writer, i);
+        }
+      }
+    }
+    if (request_.Mode == PackMode::Delete && deleted_ == 0) {
+      result_.Note(arcapi::kErrorNotExist);
+      output_.Line("no member matches");
+    }
+    writer.Commit();
+    output_.Line(std::to_string(stored_) + " file(s) stored");
+    return result_.Value();
+  }
+
+ private:
+  std::optional<std::size_t> SourceNamed(const std::string& name) const {
+    const std::string key = NormalizePattern(name);
+    for (std::size_t i = 0; i < sources_.size(); ++i) {
+      if (NormalizePattern(sources_[i].Name) == key) {
+        return i;
+      }
+    }
+    return std::nullopt;
+  }
+
+  bool Replaces(const Source& source, const Member& member) const {
+    if (request_.Mode == PackMode::Add) {
+      return true;
+    }
+    return !member.ModifiedSeconds || source.Status.st_mtime > *member.ModifiedSeconds;
+  }
+
+  void CopyExisting(ArchiveWriter& writer, ArchiveReader& reader) {
+    Member member;
+    while (reader.Next(member)) {
+      if (request_.Mode == PackMode::Delete) {
+        if (PathSelected(request_.Names, NormalizePattern(member.Name), request_.Rules)) {
+          ++deleted_;
+          output_.Line(ToHost(member.Name) + ": deleted");
+          continue;
+        }
+        CopyMember(writer, reader, member);
+        continue;
+      }
+      const std::optional<std::size_t> source = SourceNamed(member.Name);
+      if (source) {
+        used_.insert(*source);
+      }
+      if (source && Replaces(sources_[*source], member)) {
+        Store(writer, *source);
+      } else {
+        CopyMember(writer, reader, member);
+      }
+    }
+  }
+
+  void Store(ArchiveWriter& writer, std::size_t index) {
+    const Source& source = sources_[index];
+    if (!enumeration_.Continue(DescribeSource(source), static_cast<std::uint32_t>(stored_))) {
+      throw EngineError(arcapi::kErrorUserCancel, "cancelled");
+    }
+    StoreSource(writer, source);
+    ++stored_;
+    output_.Line(ToHost(source.Name));
+  }
+
+  const PackRequest& request_;
+  OutputText& output_;
+  ResultCode result_;
+  std::vector<Source> sources_;
+  std::set<std::size_t> used_;
+  Enumeration enumeration_;
+  unsigned stored_ = 0;
+  unsigned deleted_ = 0;
+};
+
+bool EndsWith(const std::string& text, std::string_view suffix) {
+  return text.size() >= suffix.size() &&
+         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+}  // namespace
+
+TarFilter TarFilterFor(const std::string& archiveName) {
+  const std::string name = LowerAscii(archiveName);
+  for (const std::string_view suffix : {".tgz", ".tar.gz", ".gz"}) {
+    if (EndsWith(name, suffix)) {
+      return TarFilter::Gzip;
+    }
+  }
+  for (const std::string_view suffix : {".tbz", ".tbz2", ".tar.bz2", ".bz2"}) {
+    if (EndsWith(name, suffix)) {
+      return TarFilter::Bzip2;
+    }
+  }
+  for (const std::string_view suffix : {".taz", ".tar.z", ".z"}) {
+    if (EndsWith(name, suffix)) {
+      return TarFilter::Compress;
+    }
+  }
+  for (const std::string_view suffix : {".txz", ".tar.xz", ".xz"}) {
+    if (EndsWith(name, suffix)) {
+      return TarFilter::Xz;
+    }
+  }
+  return TarFilter::None;
+}
+
+int Pack(const PackRequest& request, OutputText& output) {
+  Packing packing(request, output);
+  try {
+    return packing.Run();
+  } catch (const EngineError& e) {
+    output.Line(e.what());
+    throw;
+  }
+}
+
+}  // namespace archivers

@@ -1,0 +1,267 @@
+#include "probe.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+
+#include "text.h"
+
+namespace archivers {
+namespace {
+
+constexpr std::size_t kLzhWindow = std::size_t{64} * 1024;
+// How far a self-extracting stub may push the first header.
+constexpr std::uint64_t kLzhSearchLimit = std::uint64_t{4} * 1024 * 1024;
+constexpr int kMaxExtendedHeaders = 4096;
+constexpr std::size_t kZipEndSearch = 65535 + 22;
+constexpr std::uint64_t kMaxZipDirectory = 256ULL * 1024 * 1024;
+
+using Bytes = std::vector<unsigned char>;
+
+Bytes ReadAt(int fd, std::uint64_t position, std::size_t size) {
+  Bytes bytes(size);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got =
+        ::pread(fd, bytes.data() + done, size - done, static_cast<off_t>(position + done));
+    if (got <= 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(got);
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
+std::uint32_t Le16(const Bytes& b, std::size_t at) {
+  return at + 2 <= b.size() ? static_cast<std::uint32_t>(b[at] | (b[at + 1] << 8)) : 0;
+}
+
+std::uint32_t Le32(const Bytes& b, std::size_t at) {
+  if (at + 4 > b.size()) {
+    return 0;
+  }
+  return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
+         (static_cast<std::uint32_t>(b[at + 2]) << 16) |
+         (static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+
+std::uint64_t Le64(const Bytes& b, std::size_t at) {
+  return static_cast<std::uint64_t>(Le32(b, at)) |
+         (static_cast<std::uint64_t>(Le32(b, at + 4)) << 32);
+}
+
+bool LooksLikeLzhHeader(const Bytes& b, std::size_t at) {
+  return at + 22 <= b.size() && b[at + 2] == '-' && b[at + 3] == 'l' && b[at + 6] == '-' &&
+         b[at + 20] <= 3;
+}
+
+// The file offset of the first header at or after `position`.
+std::optional<std::uint64_t> FindLzhHeader(int fd, std::uint64_t position) {
+  for (std::uint64_t start = position; start < position + kLzhSearchLimit;
+       start += kLzhWindow - 32) {
+    const Bytes window = ReadAt(fd, start, kLzhWindow);
+    for (std::size_t at = 0; at + 22 <= window.size(); ++at) {
+      if (LooksLikeLzhHeader(window, at)) {
+        return start + at;
+      }
+    }
+    if (window.size() < kLzhWindow) {
+      break;
+    }
+  }
+  return std::nullopt;
+}
+
+// Level 1 counts its extended headers in the packed size.
+std::uint64_t Level1ExtendedSize(int fd, std::uint64_t headerStart, std::uint32_t baseSize) {
+  std::uint64_t total = 0;
+  std::uint64_t at = headerStart + baseSize + 2;
+  Bytes size = ReadAt(fd, headerStart + baseSize, 2);
+  std::uint32_t next = Le16(size, 0);
+  for (int i = 0; i < kMaxExtendedHeaders && next >= 3; ++i) {
+    total += next;
+    size = ReadAt(fd, at + next - 2, 2);
+    at += next;
+    next = Le16(size, 0);
+  }
+  return total;
+}
+
+}  // namespace
+
+std::optional<LzhHeaderFacts> ProbeLzhHeader(int fd, std::uint64_t position) {
+  const std::optional<std::uint64_t> start = FindLzhHeader(fd, position);
+  if (!start) {
+    return std::nullopt;
+  }
+  const Bytes h = ReadAt(fd, *start, 512);
+  if (h.size() < 26) {
+    return std::nullopt;
+  }
+  LzhHeaderFacts facts;
+  const std::uint32_t packed = Le32(h, 7);
+  const unsigned level = h[20];
+  facts.Compressed = packed;
+  if (level == 0 || level == 1) {
+    const std::size_t nameLength = h[21];
+    facts.Attributes = h[19];
+    facts.Crc = Le16(h, 22 + nameLength);
+    if (level == 1) {
+      facts.Os = 24 + nameLength < h.size() ? h[24 + nameLength] : 0;
+      const std::uint64_t extended = Level1ExtendedSize(fd, *start, h[0]);
+      facts.Compressed = extended <= packed ? packed - extended : 0;
+    }
+  } else {
+    facts.Crc = Le16(h, 21);
+    facts.Os = h[23];
+  }
+  return facts;
+}
+
+namespace {
+
+std::string ZipMethodName(std::uint32_t method) {
+  switch (method) {
+    case 0:
+      return "Store";
+    case 8:
+      return "Deflate";
+    case 9:
+      return "Defl64";
+    case 12:
+      return "BZip2";
+    case 14:
+      return "LZMA";
+    case 93:
+      return "Zstd";
+    case 95:
+      return "XZ";
+    case 98:
+      return "PPMd";
+    case 99:
+      return "AES";
+    default:
+      return "M" + std::to_string(method);
+  }
+}
+
+struct ZipEnd {
+  std::uint64_t DirectoryStart = 0;
+  std::uint64_t DirectorySize = 0;
+};
+
+std::optional<ZipEnd> FindZipEnd(int fd, std::uint64_t fileSize) {
+  const std::uint64_t tailStart = fileSize > kZipEndSearch ? fileSize - kZipEndSearch : 0;
+  const Bytes tail = ReadAt(fd, tailStart, static_cast<std::size_t>(fileSize - tailStart));
+  for (std::size_t at = tail.size() >= 22 ? tail.size() - 22 + 1 : 0; at-- > 0;) {
+    if (tail[at] != 'P' || tail[at + 1] != 'K' || tail[at + 2] != 5 || tail[at + 3] != 6) {
+      continue;
+    }
+    const std::uint64_t endPosition = tailStart + at;
+    ZipEnd end{Le32(tail, at + 16), Le32(tail, at + 12)};
+    std::uint64_t directoryEnd = endPosition;
+    if (end.DirectoryStart == 0xFFFFFFFF || end.DirectorySize == 0xFFFFFFFF) {
+      const Bytes locator = ReadAt(fd, endPosition >= 20 ? endPosition - 20 : 0, 20);
+      if (locator.size() == 20 && Le32(locator, 0) == 0x07064B50) {
+        const std::uint64_t recordAt = Le64(locator, 8);
+        const Bytes record = ReadAt(fd, recordAt, 56);
+        if (record.size() == 56 && Le32(record, 0) == 0x06064B50) {
+          end = ZipEnd{Le64(record, 48), Le64(record, 40)};
+          directoryEnd = recordAt;
+        }
+      }
+    }
+    // A self-extracting stub shifts everything; the directory ends where
+    // the end record begins.
+    if (end.DirectorySize <= directoryEnd &&
+        end.DirectoryStart + end.DirectorySize != directoryEnd) {
+      end.DirectoryStart = directoryEnd - end.DirectorySize;
+    }
+    return end;
+  }
+  return std::nullopt;
+}
+
+std::string DecodeZipName(const Bytes& directory, std::size_t at, std::size_t length, bool utf8) {
+  std::string raw(reinterpret_cast<const char*>(directory.data() + at), length);
+  std::string name = utf8 ? raw : StoredNameToUtf8(raw);
+  std::replace(name.begin(), name.end(), '\\', '/');
+  return name;
+}
+
+void ApplyZip64(const Bytes& d, std::size_t extra, std::size_t extraLength, std::uint32_t size,
+                ZipFacts& facts) {
+  std::size_t at = extra;
+  while (at + 4 <= extra + extraLength) {
+    const std::uint32_t id = Le16(d, at);
+    const std::uint32_t length = Le16(d, at + 2);
+    if (id == 1) {
+      std::size_t field = at + 4;
+      if (size == 0xFFFFFFFF) {
+        field += 8;
+      }
+      if (facts.Compressed == 0xFFFFFFFF && field + 8 <= at + 4 + length) {
+        facts.Compressed = Le64(d, field);
+      }
+      return;
+    }
+    at += 4 + length;
+  }
+}
+
+}  // namespace
+
+ZipDirectory ZipDirectory::Read(int fd) {
+  ZipDirectory directory;
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || status.st_size <= 0) {
+    return directory;
+  }
+  const auto fileSize = static_cast<std::uint64_t>(status.st_size);
+  const std::optional<ZipEnd> end = FindZipEnd(fd, fileSize);
+  if (!end || end->DirectorySize > kMaxZipDirectory || end->DirectoryStart > fileSize) {
+    return directory;
+  }
+  const Bytes d = ReadAt(fd, end->DirectoryStart, static_cast<std::size_t>(end->DirectorySize));
+  std::size_t at = 0;
+  while (at + 46 <= d.size() && Le32(d, at) == 0x02014B50) {
+    const std::uint32_t madeBy = Le16(d, at + 4) >> 8;
+    const std::uint32_t flags = Le16(d, at + 8);
+    const std::size_t nameLength = Le16(d, at + 28);
+    const std::size_t extraLength = Le16(d, at + 30);
+    const std::size_t commentLength = Le16(d, at + 32);
+    if (at + 46 + nameLength + extraLength > d.size()) {
+      break;
+    }
+    ZipFacts facts;
+    facts.Method = ZipMethodName(Le16(d, at + 10));
+    facts.Crc = Le32(d, at + 16);
+    facts.Compressed = Le32(d, at + 20);
+    ApplyZip64(d, at + 46 + nameLength, extraLength, Le32(d, at + 24), facts);
+    // DOS, NTFS and VFAT hosts keep DOS attributes in the low byte.
+    if (madeBy == 0 || madeBy == 10 || madeBy == 14) {
+      facts.Attributes = Le32(d, at + 38) & 0xFF;
+    }
+    const std::string name = DecodeZipName(d, at + 46, nameLength, (flags & 0x800) != 0);
+    directory.entries_[name].push_back(std::move(facts));
+    at += 46 + nameLength + extraLength + commentLength;
+  }
+  return directory;
+}
+
+std::optional<ZipFacts> ZipDirectory::Take(const std::string& name) {
+  const auto found = entries_.find(name);
+  if (found == entries_.end()) {
+    return std::nullopt;
+  }
+  std::size_t& next = taken_[name];
+  if (next >= found->second.size()) {
+    return found->second.back();
+  }
+  return found->second[next++];
+}
+
+}  // namespace archivers

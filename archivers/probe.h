@@ -1,0 +1,45 @@
+// Facts libarchive keeps to itself, read from the archive's own headers:
+// the compressed size, CRC, OS and attributes of an LZH member, and the
+// method, compressed size, CRC and attributes of the ZIP members from the
+// central directory. Every read is bounded; a header that does not parse
+// gives nothing, never an error.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace archivers {
+
+struct LzhHeaderFacts {
+  std::uint64_t Compressed = 0;
+  std::uint32_t Crc = 0;
+  std::uint32_t Os = 0;
+  std::optional<std::uint32_t> Attributes;
+};
+
+// The header at or after `position` (a self-extracting stub may come first).
+std::optional<LzhHeaderFacts> ProbeLzhHeader(int fd, std::uint64_t position);
+
+struct ZipFacts {
+  std::string Method;
+  std::uint64_t Compressed = 0;
+  std::uint32_t Crc = 0;
+  std::optional<std::uint32_t> Attributes;
+};
+
+class ZipDirectory {
+ public:
+  // Reads the central directory of the file; empty when there is none.
+  static ZipDirectory Read(int fd);
+  // The facts of the next member of that UTF-8 name ("/" as delimiter).
+  std::optional<ZipFacts> Take(const std::string& name);
+
+ private:
+  std::map<std::string, std::vector<ZipFacts>> entries_;
+  std::map<std::string, std::size_t> taken_;
+};
+
+}  // namespace archivers

@@ -1,0 +1,254 @@
+#include "reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "engine_error.h"
+#include "text.h"
+
+namespace archivers {
+namespace {
+
+constexpr std::size_t kReadBlockSize = std::size_t{256} * 1024;
+// A damaged archive can make a reader ask again and again.
+constexpr int kMaxRetries = 64;
+
+bool Contains(std::string_view text, std::string_view part) {
+  return LowerAscii(text).find(part) != std::string::npos;
+}
+
+std::string ErrorText(archive* handle) {
+  const char* text = archive_error_string(handle);
+  return text != nullptr ? text : "unknown error";
+}
+
+int HeaderErrorCode(std::string_view message) {
+  if (Contains(message, "crc") || Contains(message, "checksum")) {
+    return arcapi::kErrorHeaderCrc;
+  }
+  return arcapi::kErrorHeaderBroken;
+}
+
+// A lone compressed file is named after the archive without its
+// compression extension.
+std::string RawMemberName(const std::string& archivePath) {
+  std::string name = BaseName(FromHost(archivePath));
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) {
+    const std::string extension = LowerAscii(name.substr(dot));
+    if (extension == ".gz" || extension == ".bz2" || extension == ".z" || extension == ".xz" ||
+        extension == ".lzma" || extension == ".lz" || extension == ".zst") {
+      return name.substr(0, dot);
+    }
+  }
+  return name + ".out";
+}
+
+std::string FilterMethod(archive* handle) {
+  switch (archive_filter_code(handle, 0)) {
+    case ARCHIVE_FILTER_GZIP:
+      return "gzip";
+    case ARCHIVE_FILTER_BZIP2:
+      return "bzip2";
+    case ARCHIVE_FILTER_COMPRESS:
+      return "compress";
+    case ARCHIVE_FILTER_XZ:
+      return "xz";
+    case ARCHIVE_FILTER_LZMA:
+      return "lzma";
+    case ARCHIVE_FILTER_ZSTD:
+      return "zstd";
+    case ARCHIVE_FILTER_NONE:
+      return "-----";
+    default:
+      return "filter";
+  }
+}
+
+}  // namespace
+
+std::string ArchiveReader::NameOf(const char* stored) const {
+  if (stored == nullptr) {
+    return {};
+  }
+  // libarchive has converted names it was told the character set of; the
+  // thread's locale is UTF-8.
+  return TraitsOf(family_).HeaderCharset.empty() ? StoredNameToUtf8(stored) : std::string(stored);
+}
+
+int DataErrorCode(std::string_view message) {
+  if (Contains(message, "crc") || Contains(message, "checksum")) {
+    return arcapi::kErrorFileCrc;
+  }
+  if (Contains(message, "unsupported") || Contains(message, "method")) {
+    return arcapi::kErrorMethod;
+  }
+  if (Contains(message, "encrypt") || Contains(message, "passphrase") ||
+      Contains(message, "password")) {
+    return arcapi::kErrorPasswordFile;
+  }
+  if (Contains(message, "truncated") || Contains(message, "premature") ||
+      Contains(message, "unexpected end")) {
+    return arcapi::kErrorCannotRead;
+  }
+  if (Contains(message, "huffman") || Contains(message, "invalid") || Contains(message, "bad") ||
+      Contains(message, "corrupt") || Contains(message, "damaged")) {
+    return arcapi::kErrorHuffmanCode;
+  }
+  return arcapi::kErrorCannotRead;
+}
+
+ArchiveReader::ArchiveReader(Family family, const std::string& hostPath)
+    : family_(family), path_(hostPath), archive_(archive_read_new()) {
+  struct stat status {};
+  if (::stat(hostPath.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    throw EngineError(arcapi::kErrorArchiveFileOpen, "cannot open the archive " + hostPath);
+  }
+  if (!archive_) {
+    throw EngineError(arcapi::kErrorArchiveFileOpen, "out of memory");
+  }
+  EnableReadFormats(archive_.get(), family);
+  const FamilyTraits& traits = TraitsOf(family);
+  if (!traits.HeaderCharset.empty()) {
+    const std::string option = "hdrcharset=" + std::string(traits.HeaderCharset);
+    archive_read_set_options(archive_.get(), option.c_str());
+  }
+  if (archive_read_open_filename(archive_.get(), hostPath.c_str(), kReadBlockSize) != ARCHIVE_OK) {
+    // libarchive reports an unknown format with EILSEQ or its own -1.
+    const int error = archive_errno(archive_.get());
+    const int code =
+        error > 0 && error != EILSEQ ? arcapi::kErrorArchiveFileOpen : arcapi::kErrorNotArchiveFile;
+    throw EngineError(code, ErrorText(archive_.get()));
+  }
+  if (family == Family::Lha || family == Family::Zip) {
+    probeFd_ = UniqueFd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+  }
+}
+
+bool ArchiveReader::Next(Member& member) {
+  for (int attempt = 0; attempt < kMaxRetries; ++attempt) {
+    const int result = archive_read_next_header(archive_.get(), &entry_);
+    if (result == ARCHIVE_EOF) {
+      entry_ = nullptr;
+      return false;
+    }
+    if (result == ARCHIVE_RETRY) {
+      continue;
+    }
+    if (result < ARCHIVE_WARN) {
+      entry_ = nullptr;
+      const std::string message = ErrorText(archive_.get());
+      throw EngineError(HeaderErrorCode(message), message);
+    }
+    // Only a compression filter makes a plain file an archive.
+    if (archive_format(archive_.get()) == ARCHIVE_FORMAT_RAW &&
+        archive_filter_code(archive_.get(), 0) == ARCHIVE_FILTER_NONE) {
+      throw EngineError(arcapi::kErrorNotArchiveFile, "not an archive: " + path_);
+    }
+    ++index_;
+    Describe(member);
+    return true;
+  }
+  throw EngineError(arcapi::kErrorHeaderBroken, "the archive's headers cannot be read");
+}
+
+void ArchiveReader::Describe(Member& member) {
+  member = Member{};
+  archive_entry* e = entry_;
+  member.Name = NameOf(archive_entry_pathname(e));
+  if (TraitsOf(family_).BackslashDelimits) {
+    std::replace(member.Name.begin(), member.Name.end(), '\\', '/');
+  }
+  if (archive_format(archive_.get()) == ARCHIVE_FORMAT_RAW) {
+    member.Name = RawMemberName(path_);
+  }
+  member.SizeKnown = archive_entry_size_is_set(e) != 0;
+  member.Size = member.SizeKnown ? static_cast<std::uint64_t>(archive_entry_size(e)) : 0;
+  if (archive_entry_mtime_is_set(e) != 0) {
+    member.ModifiedSeconds = archive_entry_mtime(e);
+    member.WriteTime = ToFileTime(archive_entry_mtime(e), archive_entry_mtime_nsec(e));
+  }
+  if (archive_entry_atime_is_set(e) != 0) {
+    member.AccessTime = ToFileTime(archive_entry_atime(e), archive_entry_atime_nsec(e));
+  }
+  if (archive_entry_birthtime_is_set(e) != 0) {
+    member.CreateTime = ToFileTime(archive_entry_birthtime(e), archive_entry_birthtime_nsec(e));
+  }
+  member.Type = archive_entry_filetype(e);
+  member.Permissions = archive_entry_perm(e);
+  if (const char* target = archive_entry_symlink(e); target != nullptr) {
+    member.SymlinkTarget = NameOf(target);
+  }
+  if (const char* target = archive_entry_hardlink(e); target != nullptr) {
+    member.HardlinkTarget = NameOf(target);
+    if (TraitsOf(family_).BackslashDelimits) {
+      std::replace(member.HardlinkTarget.begin(), member.HardlinkTarget.end(), '\\', '/');
+    }
+  }
+  member.Encrypted = archive_entry_is_encrypted(e) != 0;
+  AddFormatFacts(member);
+}
+
+void ArchiveReader::AddFormatFacts(Member& member) {
+  switch (family_) {
+    case Family::Lha: {
+      // The reader names the format after the member's method: "lha -lh5-".
+      const std::string format = archive_format_name(archive_.get());
+      member.Method = format.size() > 4 ? format.substr(4) : "";
+      if (const auto facts = probeFd_.IsOpen()
+                                 ? ProbeLzhHeader(probeFd_.Get(),
+                                                  static_cast<std::uint64_t>(
+                                                      archive_read_header_position(archive_.get())))
+                                 : std::nullopt) {
+        member.CompressedSize = facts->Compressed;
+        member.Crc = facts->Crc;
+        member.OsType = facts->Os;
+        member.Attributes = facts->Attributes;
+        // Only headers written on Unix carry its permissions.
+        member.DosMade = facts->Os != 'U';
+      }
+      break;
+    }
+    case Family::Zip: {
+      if (!zipDirectory_ && probeFd_.IsOpen()) {
+        zipDirectory_ = ZipDirectory::Read(probeFd_.Get());
+      }
+      if (const auto facts = zipDirectory_ ? zipDirectory_->Take(member.Name) : std::nullopt) {
+        member.Method = facts->Method;
+        member.CompressedSize = facts->Compressed;
+        member.Crc = facts->Crc;
+        if (facts->Attributes) {
+          member.Attributes = *facts->Attributes | (member.IsDirectory() ? kAttributeDirectory : 0);
+          member.DosMade = true;
+        }
+      }
+      break;
+    }
+    case Family::Tar:
+      member.Method = FilterMethod(archive_.get());
+      if (archive_filter_code(archive_.get(), 0) == ARCHIVE_FILTER_NONE) {
+        member.CompressedSize = member.Size;
+      }
+      break;
+    case Family::Cab:
+      member.Method = "CAB";
+      member.DosMade = true;
+      break;
+    case Family::Rar:
+      member.Method = archive_format(archive_.get()) == ARCHIVE_FORMAT_RAR_V5 ? "RAR5" : "RAR";
+      break;
+    case Family::SevenZip:
+      member.Method = "7z";
+      break;
+  }
+}
+
+void ArchiveReader::RaiseDataError() const {
+  const std::string message = ErrorText(archive_.get());
+  throw EngineError(DataErrorCode(message), message);
+}
+
+}  // namespace archivers
