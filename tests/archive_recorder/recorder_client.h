@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "archive_recorder/recorder_format.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace recorder_test {
@@ -25,35 +26,7 @@ inline std::string VariantDir(const std::string& variant) {
   return std::string(ZEL_RECORDER_DIR) + "/" + variant + "/";
 }
 
-// Sets (or, with nullopt, removes) an environment variable for a scope.
-// Setting TZ also makes the C library read it again.
-class ScopedEnv {
- public:
-  ScopedEnv(std::string name, const std::optional<std::string>& value) : name_(std::move(name)) {
-    if (const char* old = ::getenv(name_.c_str()); old != nullptr) {
-      previous_ = old;
-    }
-    Apply(value);
-  }
-  ~ScopedEnv() { Apply(previous_); }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  void Apply(const std::optional<std::string>& value) {
-    if (value) {
-      ::setenv(name_.c_str(), value->c_str(), 1);
-    } else {
-      ::unsetenv(name_.c_str());
-    }
-    if (name_ == "TZ") {
-      ::tzset();
-    }
-  }
-
-  std::string name_;
-  std::optional<std::string> previous_;
-};
+using testing_support::ScopedEnv;
 
 struct RecordedMember {
   RecordedMember(std::string name, std::uint32_t size, std::uint32_t packed, std::uint16_t date,

@@ -1,12 +1,15 @@
 """Running the built zelupd against real installations with the stand-in
 file manager on the session bus."""
 
+import argparse
 import os
 import shutil
 import signal
 import subprocess
 import tempfile
+import sys
 import time
+import unittest
 
 STANDIN_LOG = "zel-standin.log"
 NEW_MARK = b"\0zel-version-2"
@@ -116,3 +119,16 @@ def run_zelupd(args, timeout=60, prefix=()):
 
 def message_box_lines(stderr):
     return [line for line in stderr.decode("utf-8").splitlines() if line.startswith("[Error] ")]
+
+
+def main():
+    """Runs the calling module's tests with the programs named on the command line."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--zelupd", required=True)
+    parser.add_argument("--standin", required=True)
+    args, rest = parser.parse_known_args()
+    Programs.zelupd = args.zelupd
+    Programs.standin = args.standin
+    if not os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
+        sys.exit("run these tests on a session bus (dbus-run-session)")
+    unittest.main(module="__main__", argv=[sys.argv[0], "-v", *rest])

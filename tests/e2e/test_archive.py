@@ -1,7 +1,6 @@
 """End-to-end tests of an update from an LZH archive, on a real session bus,
 through the archiver libraries the build provides."""
 
-import argparse
 import os
 import subprocess
 import sys
@@ -115,17 +114,5 @@ class ArchiveTest(unittest.TestCase):
         self.assertEqual(os.listdir(self.temp), [])
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--zelupd", required=True)
-    parser.add_argument("--standin", required=True)
-    args, rest = parser.parse_known_args()
-    harness.Programs.zelupd = args.zelupd
-    harness.Programs.standin = args.standin
-    if not os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
-        sys.exit("run these tests on a session bus (dbus-run-session)")
-    unittest.main(argv=[sys.argv[0], "-v", *rest])
-
-
 if __name__ == "__main__":
-    main()
+    harness.main()

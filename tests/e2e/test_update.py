@@ -1,6 +1,5 @@
 """End-to-end tests of an update from a directory, on a real session bus."""
 
-import argparse
 import os
 import sys
 import unittest
@@ -180,17 +179,5 @@ class UpdateTest(unittest.TestCase):
         self.assertNotIn("message close", self.inst.log_lines())
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--zelupd", required=True)
-    parser.add_argument("--standin", required=True)
-    args, rest = parser.parse_known_args()
-    harness.Programs.zelupd = args.zelupd
-    harness.Programs.standin = args.standin
-    if not os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
-        sys.exit("run these tests on a session bus (dbus-run-session)")
-    unittest.main(argv=[sys.argv[0], "-v", *rest])
-
-
 if __name__ == "__main__":
-    main()
+    harness.main()

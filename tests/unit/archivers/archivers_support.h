@@ -25,6 +25,7 @@
 #include "archive/zip32.h"
 #include "archive_io.h"
 #include "platform/library.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace archivers_test {
@@ -33,34 +34,7 @@ inline std::string LzhFixture(const std::string& name) {
   return std::string(ZEL_LZH_FIXTURE_DIR) + "/" + name;
 }
 
-// Sets (or removes) an environment variable for a scope; TZ is read again.
-class ScopedEnv {
- public:
-  ScopedEnv(std::string name, const std::optional<std::string>& value) : name_(std::move(name)) {
-    if (const char* old = ::getenv(name_.c_str()); old != nullptr) {
-      previous_ = old;
-    }
-    Apply(value);
-  }
-  ~ScopedEnv() { Apply(previous_); }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  void Apply(const std::optional<std::string>& value) {
-    if (value) {
-      ::setenv(name_.c_str(), value->c_str(), 1);
-    } else {
-      ::unsetenv(name_.c_str());
-    }
-    if (name_ == "TZ") {
-      ::tzset();
-    }
-  }
-
-  std::string name_;
-  std::optional<std::string> previous_;
-};
+using testing_support::ScopedEnv;
 
 // Every test loads the built libraries afresh, in UTC.
 class ArchiverLibraries : public ::testing::Test {
