@@ -12,6 +12,7 @@ packages=(
   python3 util-linux procps
   clang clang-format clang-tidy
   libarchive-dev
+  libcurl4-openssl-dev libsimpleini-dev
 )
 if [ "${1:-}" = "--bench" ]; then
   packages+=(libbenchmark-dev libarchive-tools jlha-utils)

@@ -31,7 +31,8 @@ bool WorkDirectoryIsEmpty(const std::string& dir) {
 
 }  // namespace
 
-CZelUpd::CZelUpd() {
+CZelUpd::CZelUpd() : CZelUpd(rtl::ExtractFilePath(platform::GetModuleFileName())) {}
+CZelUpd::CZelUpd(std::string toolDirectory) : toolDirectory_(std::move(toolDirectory)) {
   platform::ComInitialize();
 }
 CZelUpd::~CZelUpd() {
@@ -69,7 +70,11 @@ std::string FindLargestMatch(const std::string& pattern) {
 }
 
 void CZelUpd::UpdateFromArchive(const std::string& source, const std::string& dest) {
-  const std::string archive = FindLargestMatch(source);
+  InstallArchive(FindLargestMatch(source), source, dest);
+}
+
+void CZelUpd::InstallArchive(const std::string& archive, const std::string& source,
+                             const std::string& dest) {
   if (archive.empty() || !platform::FileExists(archive)) {
     throw EArchiveFileError(rtl::Format(rtl::LoadStr(rtl::SArchiveNotFound), {source}));
   }
@@ -105,18 +110,6 @@ int ExtractAll(const std::string& archive, const std::string& dir) {
   // Whatever the work directory holds afterwards is installed.
   return archiveFile.ExtractFiles(nullptr, nullptr, archive::FileItems{std::string(kAllMembers)},
                                   dir);
-}
-
-void CZelUpd::UpdateFromPage(const std::string& url, const std::string& /*dest*/,
-                             bool /*deleteDownload*/, const std::string& /*downPath*/) {
-  throw EZelUpdError(
-      rtl::Format(rtl::Utf8ToAnsi("このビルドではウェブからの更新ができません[%s]"), {url}));
-}
-
-void CZelUpd::UpdateFromFileUrl(const std::string& url, const std::string& /*dest*/,
-                                bool /*deleteDownload*/, const std::string& /*downPath*/) {
-  throw EZelUpdError(
-      rtl::Format(rtl::Utf8ToAnsi("このビルドではウェブからの更新ができません[%s]"), {url}));
 }
 
 }  // namespace app

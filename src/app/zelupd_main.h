@@ -7,7 +7,11 @@ namespace app {
 
 class CZelUpd {
  public:
+  // The last-download record and the default download directory are in the
+  // directory of the tool's executable.
   CZelUpd();
+  // ... or in `toolDirectory` (with its trailing delimiter), for tests.
+  explicit CZelUpd(std::string toolDirectory);
   ~CZelUpd();
   CZelUpd(const CZelUpd&) = delete;
   CZelUpd& operator=(const CZelUpd&) = delete;
@@ -17,10 +21,22 @@ class CZelUpd {
   void UpdateFromDirectory(const std::string& source, const std::string& dest, bool deleteSource);
   // `source` is an archive or a wildcard that picks the greatest name.
   void UpdateFromArchive(const std::string& source, const std::string& dest);
+  // Fetches the page at `url`, finds its module link and goes on with
+  // UpdateFromFileUrl on the link joined to the page's directory.
   void UpdateFromPage(const std::string& url, const std::string& dest, bool deleteDownload,
                       const std::string& downPath);
+  // Downloads the archive at `url` into `downPath` (empty: the tool's
+  // directory) unless it is there already, installs it, deletes it when
+  // asked and records its name; refuses the archive the record names.
   void UpdateFromFileUrl(const std::string& url, const std::string& dest, bool deleteDownload,
                          const std::string& downPath);
+
+ private:
+  // Installs from exactly `archive`; `source` names it in messages.
+  void InstallArchive(const std::string& archive, const std::string& source,
+                      const std::string& dest);
+
+  std::string toolDirectory_;
 };
 
 // The full name of the greatest-named file that `pattern` matches (ordinal

@@ -14,38 +14,16 @@
 #include <vector>
 
 #include "platform/posix/errors.h"
+#include "platform/posix/fd.h"
 #include "platform/posix/path_list.h"
 #include "rtl/mbcs.h"
 
 namespace platform {
 namespace {
 
+using posix::Fd;
 using posix::FromErrno;
 using posix::LastError;
-
-// An open file descriptor, closed when it goes.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int Get() const { return fd_; }
-  bool Valid() const { return fd_ >= 0; }
-  // Closes now and reports a failed close (lost written data).
-  SysError Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0 ? SysError{} : LastError();
-  }
-
- private:
-  int fd_;
-};
 
 SysError CopyData(int from, int to) {
   std::array<char, std::size_t{64} * 1024> buffer{};
