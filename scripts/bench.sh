@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs the benchmarks: extracting a ~50 MB LZH archive through the facade
-# and with bsdtar, printing the speed ratio. Not a test: it never fails on
-# speed.
+# and with bsdtar, printing the speed ratio; parsing the HTML of four
+# documentation packages with THtmlParser, libxml2 and gumbo; and
+# pathological pages at two sizes (see bench/README.md). Not a test: it
+# never fails on speed. Arguments go to the extraction benchmark.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/install-deps.sh" --bench
@@ -17,3 +19,22 @@ if [ ! -f "$archive" ]; then
 fi
 echo "== extracting $(du -h "$archive" | cut -f1) archive"
 "$dir/bench/zel_extract_bench" "$archive" "$@"
+
+# Where the packages libboost1.74-doc, sqlite3-doc, git-doc and abs-guide
+# put their HTML.
+corpus=(/usr/share/doc/libboost1.74-doc /usr/share/doc/sqlite3 /usr/share/doc/git-doc
+  /usr/share/doc/abs-guide)
+missing=()
+for d in "${corpus[@]}"; do
+  [ -d "$d" ] || missing+=("$d")
+done
+if [ ! -x "$dir/bench/zel_html_bench" ]; then
+  echo "== HTML corpus: skipped, zel_html_bench was not built (needs libxml2-dev, libgumbo-dev)"
+elif [ ${#missing[@]} -ne 0 ]; then
+  echo "== HTML corpus: skipped, missing ${missing[*]} (install-deps.sh --bench installs the packages)"
+else
+  echo "== parsing the HTML corpus"
+  "$dir/bench/zel_html_bench" "${corpus[@]}"
+fi
+echo "== pathological HTML pages"
+"$dir/bench/zel_html_patho_bench"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the demo need.
 # Idempotent: packages already present are left alone. Run as root.
-# With --bench also what the benchmarks need (the peer tool and the maker of
-# the large archive they compare on).
+# With --bench also what the benchmarks need: the peer tools, the maker of
+# the large archive and the documentation packages whose HTML is the corpus.
 set -euo pipefail
 
 packages=(
@@ -15,7 +15,8 @@ packages=(
   libcurl4-openssl-dev libsimpleini-dev
 )
 if [ "${1:-}" = "--bench" ]; then
-  packages+=(libbenchmark-dev libarchive-tools jlha-utils)
+  packages+=(libbenchmark-dev libarchive-tools jlha-utils libxml2-dev libgumbo-dev
+    libboost1.74-doc sqlite3-doc git-doc abs-guide)
 fi
 
 missing=()

@@ -1,7 +1,9 @@
 #include "html/dom_core.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
+#include <utility>
 
 #include "html/entities.h"
 
@@ -135,9 +137,15 @@ void TNodeChain::DestroyAll() noexcept {
 
 // --- TNode ---
 
+std::uint16_t TNode::ArenaFlag(const TDocument* document, const TNode* node) noexcept {
+  // As MakeNode chooses: the document itself lives on the heap.
+  return document != nullptr && document != node ? kInArena : 0;
+}
+
 TNode::TNode(TDocument* document, bool namespaceAware, std::u16string_view name,
              std::u16string_view namespaceURI)
-    : ownerDocument_(document), flags_(kNamed), data_(name) {
+    : ownerDocument_(document), flags_(kNamed | ArenaFlag(document, this)) {
+  data_.Assign(name, Arena());
   if (!namespaceURI.empty() && document != nullptr) {
     namespaceIndex_ = document->InternNamespace(namespaceURI);
   }
@@ -148,13 +156,13 @@ TNode::TNode(TDocument* document, bool namespaceAware, std::u16string_view name,
   }
 }
 
-TNode::TNode(TDocument* document) : ownerDocument_(document) {}
+TNode::TNode(TDocument* document) : ownerDocument_(document), flags_(ArenaFlag(document, this)) {}
 
 TNode::TNode(TDocument* document, const TNode& source)
     : ownerDocument_(document),
       localStart_(source.localStart_),
-      flags_(source.flags_ & kNamed),
-      data_(source.data_) {
+      flags_((source.flags_ & kNamed) | ArenaFlag(document, this)) {
+  data_.Assign(source.RawData(), Arena());
   if (source.namespaceIndex_ != 0 && document != nullptr) {
     namespaceIndex_ = document == source.ownerDocument_
                           ? source.namespaceIndex_
@@ -167,6 +175,18 @@ TNode::~TNode() {
     ownerDocument_->OrphanListsOwnedBy(this);
   }
   DestroyChildren();
+  data_.Release(Arena());
+}
+
+void TNode::operator delete(TNode* node, std::destroying_delete_t) noexcept {
+  TDomArena* const arena = node->Arena();
+  const std::size_t size = node->blockSize_;
+  node->~TNode();
+  if (arena != nullptr) {
+    arena->Deallocate(node, size);
+  } else {
+    ::operator delete(node);
+  }
 }
 
 std::u16string TNode::nodeName() const {
@@ -217,7 +237,7 @@ std::u16string TNode::prefix() const {
   if (localStart_ == 0) {
     return {};
   }
-  return data_.substr(0, localStart_ - 1);
+  return std::u16string(RawData().substr(0, localStart_ - 1));
 }
 
 std::u16string TNode::localName() const {
@@ -228,12 +248,12 @@ std::u16string_view TNode::LocalNameView() const {
   if ((flags_ & kNamed) == 0) {
     return {};
   }
-  return std::u16string_view(data_).substr(localStart_);
+  return RawData().substr(localStart_);
 }
 
 std::u16string_view TNode::NodeNameView() const {
   // With a non-empty prefix the stored name is prefix ":" localName already.
-  return localStart_ == 1 ? LocalNameView() : std::u16string_view(data_);
+  return localStart_ == 1 ? LocalNameView() : RawData();
 }
 
 TNode* TNode::previousSibling() const {
@@ -432,18 +452,71 @@ TNode* TNodeList::item(int index) const {
 
 // --- TNamedNodeMap ---
 
-TNamedNodeMap::TNamedNodeMap(TElement* owner) : TNodeList(owner, &attrs_, &count_) {}
+// --- TAttributeIndex ---
 
-TNamedNodeMap::~TNamedNodeMap() {
-  attrs_.DestroyAll();
+TAttr* TAttributeIndex::Find(std::u16string_view name, std::size_t hash) const noexcept {
+  if (slots_.empty()) {
+    return nullptr;
+  }
+  for (std::size_t slot = Home(hash); slots_[slot].attr != nullptr; slot = Next(slot)) {
+    if (slots_[slot].hash == hash && slots_[slot].attr->NodeNameView() == name) {
+      return slots_[slot].attr;
+    }
+  }
+  return nullptr;
 }
 
-TAttr* TNamedNodeMap::Find(std::u16string_view name) const {
-  if (index_) {
-    const auto found = index_->find(name);
-    return found == index_->end() ? nullptr : found->second;
+void TAttributeIndex::Insert(TAttr* attr, std::size_t hash) {
+  if (2 * (count_ + 1) > slots_.size()) {
+    Grow();
   }
-  for (TNode* attr = attrs_.first.get(); attr != nullptr; attr = attr->next_.get()) {
+  std::size_t slot = Home(hash);
+  while (slots_[slot].attr != nullptr) {
+    slot = Next(slot);
+  }
+  slots_[slot] = {hash, attr};
+  ++count_;
+}
+
+void TAttributeIndex::Erase(const TAttr* attr, std::size_t hash) noexcept {
+  std::size_t hole = Home(hash);
+  for (; slots_[hole].attr != attr; hole = Next(hole)) {
+    if (slots_[hole].attr == nullptr) {
+      return;  // not in the index
+    }
+  }
+  // Moves back each later entry of the run that may no longer be found
+  // across the hole: one whose home is not between the hole and itself.
+  for (std::size_t slot = Next(hole); slots_[slot].attr != nullptr; slot = Next(slot)) {
+    const std::size_t home = Home(slots_[slot].hash);
+    const bool reachable = hole < slot ? hole < home && home <= slot : hole < home || home <= slot;
+    if (!reachable) {
+      slots_[hole] = slots_[slot];
+      hole = slot;
+    }
+  }
+  slots_[hole] = {};
+  --count_;
+}
+
+void TAttributeIndex::Grow() {
+  std::vector<TSlot> old =
+      std::exchange(slots_, std::vector<TSlot>(std::max<std::size_t>(64, slots_.size() * 2)));
+  count_ = 0;
+  for (const TSlot& entry : old) {
+    if (entry.attr != nullptr) {
+      Insert(entry.attr, entry.hash);
+    }
+  }
+}
+
+// --- TAttributeStore ---
+
+TAttr* TAttributeStore::Find(std::u16string_view name) const {
+  if (index) {
+    return index->Find(name, TAttributeIndex::Hash(name));
+  }
+  for (TNode* attr = chain.first.get(); attr != nullptr; attr = attr->next_.get()) {
     if (attr->NodeNameView() == name) {
       return static_cast<TAttr*>(attr);
     }
@@ -451,71 +524,55 @@ TAttr* TNamedNodeMap::Find(std::u16string_view name) const {
   return nullptr;
 }
 
-TNode* TNamedNodeMap::getNamedItem(std::u16string_view name) const {
-  return Find(name);
-}
-
-bool TNamedNodeMap::PrepareSet(const TNode* node) const {
-  if (node == nullptr) {
-    Raise(DomException::NOT_FOUND_ERR);
-  }
-  if (node->ownerDocument_ != owner_->ownerDocument_) {
-    Raise(DomException::WRONG_DOCUMENT_ERR);
-  }
-  // Only attributes live here; any other node would be owned twice.
-  if ((node->flags_ & TNode::kIsAttribute) == 0) {
-    Raise(DomException::HIERARCHY_REQUEST_ERR);
-  }
-  if (node->parent_ != nullptr) {
-    if (node->parent_ != owner_) {
-      Raise(DomException::INUSE_ATTRIBUTE_ERR);
-    }
-    return false;
-  }
-  return true;
-}
-
-std::unique_ptr<TNode> TNamedNodeMap::setNamedItem(TNode* node) {
-  if (!PrepareSet(node)) {
-    return nullptr;
-  }
-  RejectFreeNode();
-}
-
-std::unique_ptr<TNode> TNamedNodeMap::Set(std::unique_ptr<TNode> node) {
+std::unique_ptr<TNode> TAttributeStore::Set(std::unique_ptr<TNode> node, TNode* owner) {
   auto* const attr = static_cast<TAttr*>(node.get());
   const std::u16string_view name = attr->NodeNameView();
-  if (!index_ && count_ >= kIndexThreshold) {
-    index_ = std::make_unique<
-        std::unordered_map<std::u16string_view, TAttr*, TWideHash, std::equal_to<>>>();
-    index_->reserve(std::size_t{count_} * 2);
-    for (TNode* item = attrs_.first.get(); item != nullptr; item = item->next_.get()) {
-      index_->emplace(item->NodeNameView(), static_cast<TAttr*>(item));
+  if (!index && count >= kIndexThreshold) {
+    index = std::make_unique<TAttributeIndex>();
+    for (TNode* item = chain.first.get(); item != nullptr; item = item->next_.get()) {
+      index->Insert(static_cast<TAttr*>(item), TAttributeIndex::Hash(item->NodeNameView()));
     }
   }
+  const std::size_t hash = index ? TAttributeIndex::Hash(name) : 0;
   std::unique_ptr<TNode> replaced;
-  if (TAttr* const old = Find(name)) {
+  if (TAttr* const old = index ? index->Find(name, hash) : Find(name)) {
     replaced = Remove(old);
   }
-  attrs_.InsertBefore(std::move(node), nullptr);
-  ++count_;
-  attr->parent_ = owner_;
-  if (index_) {
-    index_->emplace(name, attr);
+  chain.InsertBefore(std::move(node), nullptr);
+  ++count;
+  attr->parent_ = owner;
+  if (index) {
+    index->Insert(attr, hash);
   }
-  ResetCursor();
   return replaced;
 }
 
-std::unique_ptr<TNode> TNamedNodeMap::Remove(TAttr* attr) noexcept {
-  if (index_) {
-    index_->erase(attr->NodeNameView());
+std::unique_ptr<TNode> TAttributeStore::Remove(TAttr* attr) noexcept {
+  if (index) {
+    index->Erase(attr, TAttributeIndex::Hash(attr->NodeNameView()));
   }
-  std::unique_ptr<TNode> owned = attrs_.Unlink(attr);
-  --count_;
+  std::unique_ptr<TNode> owned = chain.Unlink(attr);
+  --count;
   owned->parent_ = nullptr;
-  ResetCursor();
   return owned;
+}
+
+TNamedNodeMap::TNamedNodeMap(TElement* owner, const TAttributeStore& store)
+    : TNodeList(owner, &store.chain, &store.count) {}
+
+TElement* TNamedNodeMap::Element() const {
+  return static_cast<TElement*>(owner_);
+}
+
+TNode* TNamedNodeMap::getNamedItem(std::u16string_view name) const {
+  return Element()->attributeStore_.Find(name);
+}
+
+std::unique_ptr<TNode> TNamedNodeMap::setNamedItem(TNode* node) {
+  if (!Element()->PrepareSetAttribute(node)) {
+    return nullptr;
+  }
+  RejectFreeNode();
 }
 
 // --- TSearchNodeList ---
@@ -538,7 +595,7 @@ TSearchNodeList::~TSearchNodeList() {
   if (document_ != nullptr) {
     document_->Unregister(this);
     if (!document_->HasListOwnedBy(owner_)) {
-      owner_->flags_ &= ~TNode::kOwnsSearchList;
+      owner_->ClearFlags(TNode::kOwnsSearchList);
     }
   }
 }
@@ -648,31 +705,58 @@ std::unique_ptr<TNode> TElement::cloneNode(bool deep) const {
 }
 
 std::unique_ptr<TNode> TElement::ShallowCopy(TDocument& document) const {
-  std::unique_ptr<TElement> copy(new TElement(&document, *this));
-  if (attributes_ && attributes_->count_ != 0) {
-    TNamedNodeMap* const map = copy->AttributeMap();
-    for (const TNode* attr = attributes_->attrs_.first.get(); attr != nullptr;
-         attr = attr->next_.get()) {
-      map->Set(attr->CopyTree(document, true));
-    }
+  std::unique_ptr<TElement> copy = MakeNode<TElement>(&document, &document, *this);
+  for (const TNode* attr = attributeStore_.chain.first.get(); attr != nullptr;
+       attr = attr->next_.get()) {
+    copy->SetAttribute(attr->CopyTree(document, true));
   }
   return copy;
 }
 
 TNamedNodeMap* TElement::AttributeMap() const {
   if (!attributes_) {
-    attributes_ = std::unique_ptr<TNamedNodeMap>(new TNamedNodeMap(const_cast<TElement*>(this)));
+    // The map reads this element's attributes; it changes them only through
+    // the element's own operations.
+    attributes_ = std::unique_ptr<TNamedNodeMap>(
+        new TNamedNodeMap(const_cast<TElement*>(this), attributeStore_));
   }
   return attributes_.get();
+}
+
+bool TElement::PrepareSetAttribute(const TNode* node) const {
+  if (node == nullptr) {
+    Raise(DomException::NOT_FOUND_ERR);
+  }
+  if (node->ownerDocument_ != ownerDocument_) {
+    Raise(DomException::WRONG_DOCUMENT_ERR);
+  }
+  // Only attributes live here; any other node would be owned twice.
+  if ((node->flags_ & TNode::kIsAttribute) == 0) {
+    Raise(DomException::HIERARCHY_REQUEST_ERR);
+  }
+  if (node->parent_ != nullptr) {
+    if (node->parent_ != this) {
+      Raise(DomException::INUSE_ATTRIBUTE_ERR);
+    }
+    return false;
+  }
+  return true;
+}
+
+std::unique_ptr<TNode> TElement::SetAttribute(std::unique_ptr<TNode> node) {
+  std::unique_ptr<TNode> replaced = attributeStore_.Set(std::move(node), this);
+  if (attributes_) {
+    attributes_->ResetCursor();
+  }
+  return replaced;
 }
 
 std::unique_ptr<TAttr> TElement::setAttributeNode(std::unique_ptr<TAttr>&& attribute) {
   if (attribute != nullptr && attribute->parent_ != nullptr) {
     Raise(DomException::INUSE_ATTRIBUTE_ERR);
   }
-  TNamedNodeMap* const map = AttributeMap();
-  map->PrepareSet(attribute.get());
-  std::unique_ptr<TNode> replaced = map->Set(std::move(attribute));
+  PrepareSetAttribute(attribute.get());
+  std::unique_ptr<TNode> replaced = SetAttribute(std::move(attribute));
   return std::unique_ptr<TAttr>(static_cast<TAttr*>(replaced.release()));
 }
 
@@ -680,7 +764,7 @@ std::unique_ptr<TAttr> TElement::setAttributeNode(TAttr* attribute) {
   if (attribute != nullptr && attribute->parent_ != nullptr) {
     Raise(DomException::INUSE_ATTRIBUTE_ERR);
   }
-  AttributeMap()->PrepareSet(attribute);
+  PrepareSetAttribute(attribute);
   RejectFreeNode();
 }
 
@@ -704,7 +788,7 @@ std::u16string TAttr::nodeValue() const {
   for (const TNode* child = firstChild(); child != nullptr; child = child->next_.get()) {
     const int type = child->nodeType();
     if (type == TEXT_NODE) {
-      length += child->data_.size();
+      length += child->RawData().size();
     } else if (type == ENTITY_REFERENCE_NODE) {
       ++length;
     }
@@ -714,7 +798,7 @@ std::u16string TAttr::nodeValue() const {
   for (const TNode* child = firstChild(); child != nullptr; child = child->next_.get()) {
     const int type = child->nodeType();
     if (type == TEXT_NODE) {
-      value += child->data_;
+      value += child->RawData();
     } else if (type == ENTITY_REFERENCE_NODE) {
       // Entity names are ASCII, so the lookup by the wide name equals the
       // lookup by its 8-bit form.
@@ -747,17 +831,17 @@ TElement* TAttr::ownerElement() const {
 }
 
 std::unique_ptr<TNode> TAttr::ShallowCopy(TDocument& document) const {
-  return std::unique_ptr<TNode>(new TAttr(&document, *this));
+  return MakeNode<TAttr>(&document, &document, *this);
 }
 
 // --- Character data ---
 
 TCharacterData::TCharacterData(TDocument* document, std::u16string_view data) : TNode(document) {
-  MutableData().assign(data);
+  SetRawData(data);
 }
 
 void TCharacterData::setNodeValue(std::u16string_view value) {
-  MutableData().assign(value);
+  SetRawData(value);
 }
 
 std::unique_ptr<TNode> TTextNode::importNode(TDocument* document, bool deep) const {
@@ -825,7 +909,7 @@ std::unique_ptr<TNode> TEntityReference::cloneNode(bool deep) const {
 }
 
 std::unique_ptr<TNode> TEntityReference::ShallowCopy(TDocument& document) const {
-  return std::unique_ptr<TNode>(new TEntityReference(&document, *this));
+  return MakeNode<TEntityReference>(&document, &document, *this);
 }
 
 // --- TDocumentType ---
@@ -838,11 +922,11 @@ TDocumentType::TDocumentType(TDocument* document, const TDocumentType& source)
     : TNode(document, source), publicId_(source.publicId_), systemId_(source.systemId_) {}
 
 std::unique_ptr<TNode> TDocumentType::cloneNode(bool /*deep*/) const {
-  return std::unique_ptr<TNode>(new TDocumentType(ownerDocument(), *this));
+  return MakeNode<TDocumentType>(ownerDocument(), ownerDocument(), *this);
 }
 
 std::unique_ptr<TNode> TDocumentType::ShallowCopy(TDocument& document) const {
-  return std::unique_ptr<TNode>(new TDocumentType(&document, *this));
+  return MakeNode<TDocumentType>(&document, &document, *this);
 }
 
 // --- TDocument ---
@@ -854,14 +938,14 @@ TDocument::TDocument() : TNode(this) {
 TDocument::~TDocument() {
   // Lists that outlive the document turn empty instead of dangling.
   for (TSearchNodeList* const list : searchLists_) {
-    list->owner_->flags_ &= ~kOwnsSearchList;
+    list->owner_->ClearFlags(kOwnsSearchList);
     list->Orphan();
   }
   searchLists_.clear();
   doctype_.reset();
   DestroyChildren();
   // The base destructor must not reach back into this part.
-  flags_ &= ~kIsDocument;
+  ClearFlags(kIsDocument);
 }
 
 bool TDocument::canInsert(const TNode* node) const {
@@ -878,13 +962,13 @@ bool TDocument::canInsert(const TNode* node) const {
 }
 
 std::unique_ptr<TNode> TDocument::cloneNode(bool deep) const {
-  std::unique_ptr<TDocument> copy(new TDocument());
+  std::unique_ptr<TDocument> copy = MakeNode<TDocument>(nullptr);
   // The same URIs at the same indexes.
   for (int index = 1; index < namespaces_.Count(); ++index) {
     copy->namespaces_.Intern(namespaces_.Get(index));
   }
   if (doctype_) {
-    copy->doctype_ = std::unique_ptr<TDocumentType>(new TDocumentType(copy.get(), *doctype_));
+    copy->doctype_ = MakeNode<TDocumentType>(copy.get(), copy.get(), *doctype_);
   }
   if (deep) {
     for (const TNode* child = firstChild(); child != nullptr; child = child->nextSibling()) {
@@ -907,32 +991,32 @@ void TDocument::setDoctype(std::unique_ptr<TDocumentType>&& doctype) {
 }
 
 std::unique_ptr<TElement> TDocument::createElement(std::u16string_view tagName) {
-  return std::unique_ptr<TElement>(new TElement(this, false, tagName, u""));
+  return MakeNode<TElement>(this, this, false, tagName, u"");
 }
 
 std::unique_ptr<TElement> TDocument::createElementNS(std::u16string_view namespaceURI,
                                                      std::u16string_view qualifiedName) {
-  return std::unique_ptr<TElement>(new TElement(this, true, qualifiedName, namespaceURI));
+  return MakeNode<TElement>(this, this, true, qualifiedName, namespaceURI);
 }
 
 std::unique_ptr<TTextNode> TDocument::createTextNode(std::u16string_view data) {
-  return std::unique_ptr<TTextNode>(new TTextNode(this, data));
+  return MakeNode<TTextNode>(this, this, data);
 }
 
 std::unique_ptr<TComment> TDocument::createComment(std::u16string_view data) {
-  return std::unique_ptr<TComment>(new TComment(this, data));
+  return MakeNode<TComment>(this, this, data);
 }
 
 std::unique_ptr<TCDATASection> TDocument::createCDATASection(std::u16string_view data) {
-  return std::unique_ptr<TCDATASection>(new TCDATASection(this, data));
+  return MakeNode<TCDATASection>(this, this, data);
 }
 
 std::unique_ptr<TAttr> TDocument::createAttribute(std::u16string_view name) {
-  return std::unique_ptr<TAttr>(new TAttr(this, name));
+  return MakeNode<TAttr>(this, this, name);
 }
 
 std::unique_ptr<TEntityReference> TDocument::createEntityReference(std::u16string_view name) {
-  return std::unique_ptr<TEntityReference>(new TEntityReference(this, name));
+  return MakeNode<TEntityReference>(this, this, name);
 }
 
 void TDocument::Register(TSearchNodeList* list) {
@@ -993,8 +1077,7 @@ void TDocument::ChildUnlinked(const TNode* child) noexcept {
 
 std::unique_ptr<TDocumentType> DomImplementation::createDocumentType(
     std::u16string_view qualifiedName, std::u16string_view publicId, std::u16string_view systemId) {
-  return std::unique_ptr<TDocumentType>(
-      new TDocumentType(nullptr, qualifiedName, publicId, systemId));
+  return TNode::MakeNode<TDocumentType>(nullptr, nullptr, qualifiedName, publicId, systemId);
 }
 
 std::unique_ptr<TDocument> DomImplementation::createEmptyDocument(
@@ -1002,7 +1085,7 @@ std::unique_ptr<TDocument> DomImplementation::createEmptyDocument(
   if (doctype != nullptr && doctype->ownerDocument() != nullptr) {
     Raise(DomException::WRONG_DOCUMENT_ERR);
   }
-  std::unique_ptr<TDocument> document(new TDocument());
+  std::unique_ptr<TDocument> document = TNode::MakeNode<TDocument>(nullptr);
   if (doctype != nullptr) {
     doctype->ownerDocument_ = document.get();
     document->doctype_ = std::move(doctype);

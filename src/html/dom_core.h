@@ -11,8 +11,9 @@
 // and its attributes, iteratively, so any depth is safe; only nodes without a
 // parent are destroyed by their owner. A search list belongs to the caller of
 // getElementsByTagName and should be destroyed before its document (one that
-// outlives it turns empty instead of dangling). A node keeps a plain pointer
-// to its document, so free nodes should not outlive it either.
+// outlives it turns empty instead of dangling). Nodes live in the memory of
+// their document (see TDomArena): a free node must be destroyed before its
+// document.
 //
 // Names and values are UTF-16; every name comparison is exact, code unit by
 // code unit.
@@ -29,6 +30,7 @@
 #include <utility>
 #include <vector>
 
+#include "html/dom_arena.h"
 #include "rtl/exceptions.h"
 
 namespace html {
@@ -140,6 +142,10 @@ class TNode {
   TNode& operator=(TNode&&) = delete;
   virtual ~TNode();
 
+  // Deleting a node runs its destructor and gives its block back to where
+  // MakeNode took it from: its document's arena or the heap.
+  static void operator delete(TNode* node, std::destroying_delete_t) noexcept;
+
   // prefix ":" localName with a prefix, else localName; fixed names for
   // text, CDATA sections, comments and the document.
   virtual std::u16string nodeName() const;
@@ -202,12 +208,19 @@ class TNode {
   // interned in `document`.
   TNode(TDocument* document, const TNode& source);
 
+  // Every node is made here: in the arena of `document`, or on the heap when
+  // there is none (a document, a document type made without one).
+  template <class T, class... Args>
+  static std::unique_ptr<T> MakeNode(TDocument* document, Args&&... args);
+
   // The stored name as given (for named nodes); character data keep their
   // value here instead.
-  const std::u16string& RawData() const { return data_; }
-  std::u16string& MutableData() { return data_; }
+  std::u16string_view RawData() const { return data_.View(); }
+  void SetRawData(std::u16string_view data) { data_.Assign(data, Arena()); }
   std::u16string_view LocalNameView() const;
   std::u16string_view NodeNameView() const;
+  // Where the node's block and its strings live; none for the heap.
+  TDomArena* Arena() const noexcept;
 
   // A copy of this node alone (an element with its attributes, an attribute
   // with its children) made by `document`.
@@ -230,13 +243,22 @@ class TNode {
   friend class TDocument;
   friend class DomImplementation;
   friend struct TNodeChain;
+  friend struct TAttributeStore;
+  friend class TAttributeIndex;
 
   // flags_ bits.
-  static constexpr std::uint32_t kOwnsSearchList = 1;
-  static constexpr std::uint32_t kNamed = 2;  // data_ holds the name
-  static constexpr std::uint32_t kIsElement = 4;
-  static constexpr std::uint32_t kIsAttribute = 8;
-  static constexpr std::uint32_t kIsDocument = 16;
+  static constexpr std::uint16_t kOwnsSearchList = 1;
+  static constexpr std::uint16_t kNamed = 2;  // data_ holds the name
+  static constexpr std::uint16_t kIsElement = 4;
+  static constexpr std::uint16_t kIsAttribute = 8;
+  static constexpr std::uint16_t kIsDocument = 16;
+  static constexpr std::uint16_t kInArena = 32;
+
+  // kInArena for a node of `document` other than the document itself.
+  static std::uint16_t ArenaFlag(const TDocument* document, const TNode* node) noexcept;
+  void ClearFlags(std::uint16_t bits) noexcept {
+    flags_ = static_cast<std::uint16_t>(flags_ & ~bits);
+  }
 
   virtual TNamedNodeMap* AttributeMap() const { return nullptr; }
   // Steps of insertion before anything changes: every check in order.
@@ -263,8 +285,10 @@ class TNode {
   // Where the local name starts in data_: 0 without a prefix split, else one
   // past the first colon.
   std::uint32_t localStart_ = 0;
-  std::uint32_t flags_ = 0;
-  std::u16string data_;
+  std::uint16_t flags_ = 0;
+  // The size of the node's block in the arena (see MakeNode).
+  std::uint16_t blockSize_ = 0;
+  TNodeText data_;
 };
 
 template <class T>
@@ -312,11 +336,62 @@ class TNodeList {
   mutable std::uint32_t cursorIndex_ = 0;
 };
 
+// Attributes by name: open addressing over the names' hashes, so that a
+// lookup touches one slot and compares a name only when the hashes agree.
+// Each name is in it at most once.
+class TAttributeIndex {
+ public:
+  static std::size_t Hash(std::u16string_view name) noexcept {
+    return std::hash<std::u16string_view>{}(name);
+  }
+  TAttr* Find(std::u16string_view name, std::size_t hash) const noexcept;
+  // `attr`, whose name has `hash`, must not be in the index yet.
+  void Insert(TAttr* attr, std::size_t hash);
+  void Erase(const TAttr* attr, std::size_t hash) noexcept;
+
+ private:
+  struct TSlot {
+    std::size_t hash = 0;
+    TAttr* attr = nullptr;  // none: the slot is free
+  };
+  std::size_t Home(std::size_t hash) const noexcept { return hash & (slots_.size() - 1); }
+  std::size_t Next(std::size_t slot) const noexcept { return (slot + 1) & (slots_.size() - 1); }
+  void Grow();
+
+  // A power of two, at most half full.
+  std::vector<TSlot> slots_;
+  std::size_t count_ = 0;
+};
+
+// The attributes of an element as it keeps them: in the order they were
+// added, each name at most once, with an index by name once there are many.
+struct TAttributeStore {
+  // Stores larger than this get a name index.
+  static constexpr std::uint32_t kIndexThreshold = 16;
+
+  TAttributeStore() = default;
+  TAttributeStore(const TAttributeStore&) = delete;
+  TAttributeStore& operator=(const TAttributeStore&) = delete;
+  TAttributeStore(TAttributeStore&&) = delete;
+  TAttributeStore& operator=(TAttributeStore&&) = delete;
+  ~TAttributeStore() { chain.DestroyAll(); }
+
+  TAttr* Find(std::u16string_view name) const;
+  // Adds a checked attribute that `owner` is to hold; returns the one it
+  // replaced.
+  std::unique_ptr<TNode> Set(std::unique_ptr<TNode> node, TNode* owner);
+  std::unique_ptr<TNode> Remove(TAttr* attr) noexcept;
+
+  TNodeChain chain;
+  std::uint32_t count = 0;
+  std::unique_ptr<TAttributeIndex> index;
+};
+
 // The attributes of an element, in the order they were added. Each name is
-// there at most once.
+// there at most once. A view of the element's own store, made on request.
 class TNamedNodeMap : public TNodeList {
  public:
-  ~TNamedNodeMap() override;
+  ~TNamedNodeMap() override = default;
   TNamedNodeMap(const TNamedNodeMap&) = delete;
   TNamedNodeMap& operator=(const TNamedNodeMap&) = delete;
   TNamedNodeMap(TNamedNodeMap&&) = delete;
@@ -336,31 +411,9 @@ class TNamedNodeMap : public TNodeList {
 
  private:
   friend class TElement;
-  explicit TNamedNodeMap(TElement* owner);
-  // Maps larger than this get a name index.
-  static constexpr std::uint32_t kIndexThreshold = 16;
-
-  TAttr* Find(std::u16string_view name) const;
-  // The checks; false when `node` is already in this map.
-  bool PrepareSet(const TNode* node) const;
-  // Adds a checked attribute; returns the one it replaced.
-  std::unique_ptr<TNode> Set(std::unique_ptr<TNode> node);
-  std::unique_ptr<TNode> Remove(TAttr* attr) noexcept;
-
-  TNodeChain attrs_;
-  std::uint32_t count_ = 0;
-  std::unique_ptr<std::unordered_map<std::u16string_view, TAttr*, TWideHash, std::equal_to<>>>
-      index_;
+  TNamedNodeMap(TElement* owner, const TAttributeStore& store);
+  TElement* Element() const;
 };
-
-template <class T>
-std::unique_ptr<TNode> TNamedNodeMap::setNamedItem(std::unique_ptr<T>&& node) {
-  static_assert(std::is_base_of_v<TNode, T>);
-  if (!PrepareSet(node.get())) {
-    return nullptr;
-  }
-  return Set(std::move(node));
-}
 
 // The live result of getElementsByTagName: it finds its items again, lazily,
 // after the tree of its document has changed. Owns none of its items.
@@ -422,15 +475,33 @@ class TElement : public TNode {
   std::unique_ptr<TAttr> setAttributeNode(TAttr* attribute);
 
  private:
+  friend class TNode;
   friend class TDocument;
+  friend class TNamedNodeMap;
   TElement(TDocument* document, bool namespaceAware, std::u16string_view name,
            std::u16string_view namespaceURI);
   TElement(TDocument* document, const TElement& source);
   TNamedNodeMap* AttributeMap() const override;
   std::unique_ptr<TNode> ShallowCopy(TDocument& document) const override;
+  // The checks of adding `node`; false when this element holds it already.
+  bool PrepareSetAttribute(const TNode* node) const;
+  // Adds a checked free attribute; returns the one it replaced.
+  std::unique_ptr<TNode> SetAttribute(std::unique_ptr<TNode> node);
 
+  TAttributeStore attributeStore_;
+  // The map view, made on first request.
   mutable std::unique_ptr<TNamedNodeMap> attributes_;
 };
+
+template <class T>
+std::unique_ptr<TNode> TNamedNodeMap::setNamedItem(std::unique_ptr<T>&& node) {
+  static_assert(std::is_base_of_v<TNode, T>);
+  TElement* const element = Element();
+  if (!element->PrepareSetAttribute(node.get())) {
+    return nullptr;
+  }
+  return element->SetAttribute(std::move(node));
+}
 
 class TAttr : public TNode {
  public:
@@ -453,6 +524,7 @@ class TAttr : public TNode {
   TElement* ownerElement() const;
 
  private:
+  friend class TNode;
   friend class TDocument;
   friend class TElement;
   TAttr(TDocument* document, std::u16string_view name);
@@ -468,10 +540,10 @@ class TCharacterData : public TNode {
   TCharacterData& operator=(TCharacterData&&) = delete;
   ~TCharacterData() override = default;
 
-  std::u16string nodeValue() const override { return RawData(); }
+  std::u16string nodeValue() const override { return std::u16string(RawData()); }
   void setNodeValue(std::u16string_view value) override;
-  // The text, without a copy.
-  const std::u16string& data() const { return RawData(); }
+  // The text, without a copy; valid until the text changes.
+  std::u16string_view data() const { return RawData(); }
 
  protected:
   TCharacterData(TDocument* document, std::u16string_view data);
@@ -491,6 +563,7 @@ class TTextNode : public TCharacterData {
   std::unique_ptr<TNode> cloneNode(bool deep) const override;
 
  protected:
+  friend class TNode;
   friend class TDocument;
   TTextNode(TDocument* document, std::u16string_view data) : TCharacterData(document, data) {}
 
@@ -512,6 +585,7 @@ class TCDATASection : public TTextNode {
   std::unique_ptr<TNode> cloneNode(bool deep) const override;
 
  private:
+  friend class TNode;
   friend class TDocument;
   TCDATASection(TDocument* document, std::u16string_view data) : TTextNode(document, data) {}
   std::unique_ptr<TNode> ShallowCopy(TDocument& document) const override;
@@ -531,6 +605,7 @@ class TComment : public TCharacterData {
   std::unique_ptr<TNode> cloneNode(bool deep) const override;
 
  private:
+  friend class TNode;
   friend class TDocument;
   TComment(TDocument* document, std::u16string_view data) : TCharacterData(document, data) {}
   std::unique_ptr<TNode> ShallowCopy(TDocument& document) const override;
@@ -549,6 +624,7 @@ class TEntityReference : public TNode {
   std::unique_ptr<TNode> cloneNode(bool deep) const override;
 
  private:
+  friend class TNode;
   friend class TDocument;
   TEntityReference(TDocument* document, std::u16string_view name);
   TEntityReference(TDocument* document, const TEntityReference& source);
@@ -570,6 +646,7 @@ class TDocumentType : public TNode {
   const std::u16string& systemId() const { return systemId_; }
 
  private:
+  friend class TNode;
   friend class TDocument;
   friend class DomImplementation;
   TDocumentType(TDocument* document, std::u16string_view name, std::u16string_view publicId,
@@ -604,6 +681,9 @@ class TDocument : public TNode {
   // The element child, or none.
   TElement* documentElement() const { return documentElement_; }
   const TNamespaceURIList& namespaceURIs() const { return namespaces_; }
+  // The memory held for the document's nodes and their strings: the chunks
+  // of its arena, blocks on free lists included; for measurements.
+  std::size_t ArenaBytes() const noexcept { return arena_.ChunkBytes(); }
 
   std::unique_ptr<TElement> createElement(std::u16string_view tagName);
   std::unique_ptr<TElement> createElementNS(std::u16string_view namespaceURI,
@@ -629,6 +709,8 @@ class TDocument : public TNode {
   void ChildLinked(TNode* child) noexcept;
   void ChildUnlinked(const TNode* child) noexcept;
 
+  // First, so that it goes last: the members below may hold nodes.
+  TDomArena arena_;
   std::unique_ptr<TDocumentType> doctype_;
   TNamespaceURIList namespaces_;
   std::vector<TSearchNodeList*> searchLists_;
@@ -652,5 +734,30 @@ class DomImplementation {
       std::u16string_view namespaceURI, std::u16string_view qualifiedName,
       std::unique_ptr<TDocumentType>&& doctype = nullptr);
 };
+
+inline TDomArena* TNode::Arena() const noexcept {
+  return (flags_ & kInArena) != 0 ? &ownerDocument_->arena_ : nullptr;
+}
+
+template <class T, class... Args>
+std::unique_ptr<T> TNode::MakeNode(TDocument* document, Args&&... args) {
+  static_assert(std::is_base_of_v<TNode, T> && sizeof(T) <= 0xFFFF);
+  // The node's constructor takes the same choice for its strings (Arena).
+  TDomArena* const arena = document != nullptr ? &document->arena_ : nullptr;
+  void* const block = arena != nullptr ? arena->Allocate(sizeof(T)) : ::operator new(sizeof(T));
+  try {
+    std::unique_ptr<T> node(::new (block) T(std::forward<Args>(args)...));
+    // Nothing after the construction throws, so the block is freed once.
+    node->blockSize_ = arena != nullptr ? static_cast<std::uint16_t>(sizeof(T)) : 0;
+    return node;
+  } catch (...) {
+    if (arena != nullptr) {
+      arena->Deallocate(block, sizeof(T));
+    } else {
+      ::operator delete(block);
+    }
+    throw;
+  }
+}
 
 }  // namespace html

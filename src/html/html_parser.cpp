@@ -1,5 +1,6 @@
 #include "html/html_parser.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "rtl/exceptions.h"
@@ -103,6 +104,7 @@ std::unique_ptr<TDocument> THtmlParser::ParseString(std::u16string html) {
     // What the document model refuses ends the parse; the tree built so far
     // is the result.
   }
+  readLength_ = std::min(reader_.Position() - 1, reader_.HtmlStr().size());
   ResetTree();
   document_ = nullptr;
   reader_.SetHtmlStr({});  // the page is not needed any more
@@ -219,7 +221,7 @@ TElement* THtmlParser::FindOrMakeBody() {
 }
 
 void THtmlParser::ElementStart(THtmlReader& reader) {
-  const std::u16string& name = reader.NodeName();
+  const std::u16string_view name = reader.NodeName();
   currentTag_ = &HtmlTagList.GetTagByName(name);
   const std::int32_t number = currentTag_->Number;
   if (NeedParentTags.Contains(number)) {
@@ -264,13 +266,12 @@ void THtmlParser::ElementEnd(THtmlReader& reader) {
 void THtmlParser::EndElement(THtmlReader& reader) {
   // The nearest open element of that name, the current node first; without
   // one the end tag changes nothing.
-  const std::u16string& name = reader.NodeName();
+  const std::u16string_view name = reader.NodeName();
   const std::int32_t number = HtmlTagList.GetTagByName(name).Number;
   const TDepths* depths = nullptr;
   if (number != tagUnknown) {
     depths = &knownNameDepths_[static_cast<std::size_t>(number)];
-  } else if (const auto found = otherNameDepths_.find(std::u16string_view(name));
-             found != otherNameDepths_.end()) {
+  } else if (const auto found = otherNameDepths_.find(name); found != otherNameDepths_.end()) {
     depths = &found->second;
   }
   if (depths != nullptr && !depths->empty()) {

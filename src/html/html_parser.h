@@ -32,6 +32,10 @@ class THtmlParser {
   // A new document holding the tree of `html`; the caller owns it. One
   // parser may parse several pages in turn.
   std::unique_ptr<TDocument> ParseString(std::u16string html);
+  // How many characters of the last page the parse read: all of them,
+  // unless the document model refused a node and ended it early; then up to
+  // the end of the token of that node.
+  std::size_t ReadLength() const { return readLength_; }
 
  private:
   // The parent classes a start tag may search, one bit each.
@@ -90,6 +94,7 @@ class THtmlParser {
   // The tag of the start tag being read (CurrentTag); refers into the
   // shared table.
   const THtmlTag* currentTag_ = nullptr;
+  std::size_t readLength_ = 0;
 };
 
 }  // namespace html

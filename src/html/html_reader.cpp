@@ -1,5 +1,6 @@
 #include "html/html_reader.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace html {
@@ -29,6 +30,10 @@ constexpr bool IsEntityNameChar(char16_t c) {
   return !IsWhiteSpace(c) && c != u'&' && c != u';' && c != u'<';
 }
 
+constexpr bool IsUpperCase(char16_t c) {
+  return c >= u'A' && c <= u'Z';
+}
+
 constexpr char16_t UpperCase(char16_t c) {
   return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
 }
@@ -54,7 +59,9 @@ constexpr int DigitValue(char16_t c, unsigned base) {
 }  // namespace
 
 void THtmlReader::SetHtmlStr(std::u16string s) {
-  html_ = std::move(s);
+  // A swap frees the old page with `s`; a move assignment of a short string
+  // would keep its buffer.
+  html_.swap(s);
   pos_ = 0;
   // A new page starts in content, whatever the last one ended in.
   state_ = rsContent;
@@ -105,7 +112,7 @@ void THtmlReader::Raise(const TReaderEvent& event) {
 
 void THtmlReader::ResetToken() {
   nodeType_ = rntNone;
-  nodeName_.clear();
+  nodeName_ = {};
   prefixLength_ = 0;
   localStart_ = 0;
   nodeValue_ = {};
@@ -125,12 +132,16 @@ void THtmlReader::SetName(std::u16string_view name, bool lowerCase) {
     prefixLength_ = colon;
     localStart_ = colon + 1;
   }
-  nodeName_.assign(name);
-  if (lowerCase) {
-    for (char16_t& c : nodeName_) {
-      c = LowerCase(c);
-    }
+  // Most names are lower case already and need no copy.
+  if (!lowerCase || std::none_of(name.begin(), name.end(), IsUpperCase)) {
+    nodeName_ = name;
+    return;
   }
+  nameBuffer_.assign(name);
+  for (char16_t& c : nameBuffer_) {
+    c = LowerCase(c);
+  }
+  nodeName_ = nameBuffer_;
 }
 
 void THtmlReader::SkipWhiteSpace() {

@@ -59,14 +59,10 @@ class THtmlReader {
   // The token read last. The views stay valid until the next Read or
   // SetHtmlStr.
   int NodeType() const { return nodeType_; }
-  std::u16string_view Prefix() const {
-    return std::u16string_view(nodeName_).substr(0, prefixLength_);
-  }
-  std::u16string_view LocalName() const {
-    return std::u16string_view(nodeName_).substr(localStart_);
-  }
+  std::u16string_view Prefix() const { return nodeName_.substr(0, prefixLength_); }
+  std::u16string_view LocalName() const { return nodeName_.substr(localStart_); }
   // Prefix, ":" and LocalName when there is a prefix, else LocalName.
-  const std::u16string& NodeName() const { return nodeName_; }
+  std::u16string_view NodeName() const { return nodeName_; }
   std::u16string_view NodeValue() const { return nodeValue_; }
   std::u16string_view PublicID() const { return publicId_; }
   std::u16string_view SystemID() const { return systemId_; }
@@ -131,7 +127,9 @@ class THtmlReader {
   std::u16string html_;
   std::size_t pos_ = 0;
   int nodeType_ = rntNone;
-  std::u16string nodeName_;
+  // Into the input, or into nameBuffer_ when the name had to be lower-cased.
+  std::u16string_view nodeName_;
+  std::u16string nameBuffer_;
   std::size_t prefixLength_ = 0;
   std::size_t localStart_ = 0;
   std::u16string_view nodeValue_;

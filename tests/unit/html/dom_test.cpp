@@ -2,12 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "html/dom_arena.h"
 #include "rtl/exceptions.h"
 
 namespace {
@@ -859,6 +864,169 @@ TEST(DomDeepTrees, LongSiblingChainsAreFreedIteratively) {
   EXPECT_EQ(copy->childNodes()->length(), kCount);
   copy.reset();
   doc.reset();
+}
+
+// --- Memory: the arena of a document and the strings of its nodes ---
+
+using html::TDomArena;
+
+TEST(DomArena, FreedBlocksAreReusedBySize) {
+  TDomArena arena;
+  void* const a = arena.Allocate(40);
+  void* const b = arena.Allocate(40);
+  void* const c = arena.Allocate(100);
+  EXPECT_NE(a, b);
+  EXPECT_NE(a, c);
+  // Sizes are rounded: 33 to 40 share a free list.
+  arena.Deallocate(a, 40);
+  EXPECT_EQ(arena.Allocate(33), a);
+  arena.Deallocate(b, 40);
+  EXPECT_NE(arena.Allocate(48), b);
+  EXPECT_EQ(arena.Allocate(40), b);
+  arena.Deallocate(c, 100);
+  arena.Deallocate(a, 40);
+  EXPECT_EQ(arena.Allocate(100), c);
+}
+
+TEST(DomArena, BlocksAreAlignedDistinctAndWritable) {
+  TDomArena arena;
+  std::vector<std::pair<unsigned char*, std::size_t>> blocks;
+  for (std::size_t i = 0; i < 3000; ++i) {
+    const std::size_t size = 1 + (i * 37) % TDomArena::kLargeBlock;
+    auto* const block = static_cast<unsigned char*>(arena.Allocate(size));
+    ASSERT_EQ(reinterpret_cast<std::uintptr_t>(block) % alignof(void*), 0u);
+    std::fill(block, block + size, static_cast<unsigned char>(i));
+    blocks.emplace_back(block, size);
+  }
+  // No block overlaps another: each still holds its own fill.
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    const auto [block, size] = blocks[i];
+    EXPECT_EQ(std::count(block, block + size, static_cast<unsigned char>(i)),
+              static_cast<std::ptrdiff_t>(size));
+  }
+}
+
+TEST(DomArena, ChunksGrowWithUseAndLargeBlocksStayOutside) {
+  TDomArena arena;
+  EXPECT_EQ(arena.ChunkBytes(), 0u);
+  void* const large = arena.Allocate(TDomArena::kLargeBlock + 1);
+  EXPECT_EQ(arena.ChunkBytes(), 0u);
+  arena.Deallocate(large, TDomArena::kLargeBlock + 1);
+  constexpr std::size_t kBlocks = 100000;
+  constexpr std::size_t kSize = 64;
+  for (std::size_t i = 0; i < kBlocks; ++i) {
+    arena.Allocate(kSize);
+  }
+  const std::size_t used = kBlocks * kSize;
+  EXPECT_GE(arena.ChunkBytes(), used);
+  EXPECT_LE(arena.ChunkBytes(), used + used / 16 + TDomArena::kMaxChunk);
+}
+
+TEST(DomAttributeIndex, CollidingRunsAcrossTheTableEndSurviveErasure) {
+  auto doc = NewDocument();
+  constexpr std::size_t kNames = 30;  // stays below half of the first table
+  std::vector<std::unique_ptr<TAttr>> attrs;
+  for (std::size_t i = 0; i < kNames; ++i) {
+    const std::string digits = std::to_string(i);
+    attrs.push_back(doc->createAttribute(u"n" + std::u16string(digits.begin(), digits.end())));
+  }
+  // Homes crowd the last slots and wrap to the first; equal homes come with
+  // different hashes.
+  const auto hash = [](std::size_t i) { return 58 + i % 8 + 64 * (i % 3); };
+  html::TAttributeIndex index;
+  std::vector<bool> present(kNames, false);
+  std::mt19937 random(7);
+  for (int step = 0; step < 3000; ++step) {
+    const std::size_t i = random() % kNames;
+    if (present[i]) {
+      index.Erase(attrs[i].get(), hash(i));
+    } else {
+      index.Insert(attrs[i].get(), hash(i));
+    }
+    present[i] = !present[i];
+    for (std::size_t j = 0; j < kNames; ++j) {
+      ASSERT_EQ(index.Find(attrs[j]->nodeName(), hash(j)), present[j] ? attrs[j].get() : nullptr)
+          << "step " << step << ", name " << j;
+    }
+  }
+  // A name with the hash of another is not that other.
+  if (!present[0]) {
+    index.Insert(attrs[0].get(), hash(0));
+  }
+  EXPECT_EQ(index.Find(u"other", hash(0)), nullptr);
+  EXPECT_EQ(index.Find(u"n0", hash(0)), attrs[0].get());
+}
+
+TEST(DomMemory, NodesThatComeAndGoReuseTheirMemory) {
+  auto doc = NewDocument();
+  TElement* root = doc->appendChild(doc->createElement(u"root"));
+  root->appendChild(doc->createElement(u"first"));
+  auto attr = doc->createAttribute(u"title");
+  const std::u16string longValue(100, u'v');
+  const auto churn = [&] {
+    for (int i = 0; i < 1000; ++i) {
+      attr->setNodeValue(i % 2 == 0 ? longValue : u"short");
+      root->appendChild(doc->createElement(u"child"));
+      root->removeChild(root->firstChild()).reset();
+    }
+  };
+  churn();
+  const std::size_t held = doc->ArenaBytes();
+  EXPECT_GT(held, 0u);
+  for (int round = 0; round < 20; ++round) {
+    churn();
+  }
+  EXPECT_EQ(doc->ArenaBytes(), held);
+  EXPECT_EQ(attr->nodeValue(), u"short");
+  EXPECT_EQ(ChildNames(*root), u"child");
+}
+
+TEST(DomMemory, TextsOfEveryLengthSurviveChangesAndCopies) {
+  auto doc = NewDocument();
+  TElement* root = doc->appendChild(doc->createElement(u"root"));
+  auto* text = root->appendChild(doc->createTextNode(u""));
+  // Short texts stand in the node, longer ones in a block: both ways, and
+  // from the node's own text.
+  for (const std::size_t length :
+       std::vector<std::size_t>{0, 1, 4, 5, 8, 9, 300, 3000, 4, 0, 2000}) {
+    std::u16string value;
+    for (std::size_t i = 0; i < length; ++i) {
+      value += static_cast<char16_t>(u'a' + i % 26);
+    }
+    text->setNodeValue(value);
+    EXPECT_EQ(text->data(), value);
+    text->setNodeValue(text->data());
+    EXPECT_EQ(text->data(), value);
+    const std::u16string_view tail = text->data().substr(std::min<std::size_t>(length, 1));
+    const std::u16string expectedTail(tail);
+    text->setNodeValue(tail);
+    EXPECT_EQ(text->nodeValue(), expectedTail);
+    auto copy = text->cloneNode(false);
+    EXPECT_EQ(copy->nodeValue(), expectedTail);
+  }
+  // Names too: a long element name, its prefix and local name.
+  const std::u16string name = u"prefix-of-some-length:" + std::u16string(50, u'n');
+  auto element = doc->createElementNS(u"urn:x", name);
+  EXPECT_EQ(element->nodeName(), name);
+  EXPECT_EQ(element->prefix(), u"prefix-of-some-length");
+  EXPECT_EQ(element->localName(), std::u16string(50, u'n'));
+  EXPECT_EQ(element->cloneNode(false)->nodeName(), name);
+}
+
+TEST(DomMemory, NodesOfOneDocumentGoIntoAnotherOnlyAsCopies) {
+  auto source = NewDocument();
+  TElement* root = source->appendChild(source->createElement(u"root"));
+  root->setAttributeNode(MakeAttr(*source, u"lang", u"a long attribute value"));
+  root->appendChild(source->createTextNode(u"some text longer than a few characters"));
+  auto target = NewDocument();
+  auto copy = root->importNode(target.get(), true);
+  // The original goes with its document; the copy lives on in the other.
+  source.reset();
+  EXPECT_EQ(copy->ownerDocument(), target.get());
+  EXPECT_EQ(copy->firstChild()->nodeValue(), u"some text longer than a few characters");
+  EXPECT_EQ(copy->attributes()->getNamedItem(u"lang")->nodeValue(), u"a long attribute value");
+  target->appendChild(std::move(copy));
+  EXPECT_EQ(target->documentElement()->nodeName(), u"root");
 }
 
 }  // namespace

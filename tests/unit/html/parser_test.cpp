@@ -243,6 +243,29 @@ TEST(HtmlParser, EachParseGivesAnIndependentDocument) {
   EXPECT_EQ(Dump(second.get()), "html(body(p('b')))");
 }
 
+TEST(HtmlParser, ReadLengthTellsWhereTheDocumentEndedTheParse) {
+  THtmlParser parser;
+  struct TRead {
+    std::u16string_view page;
+    std::size_t readLength;
+  };
+  const TRead cases[] = {
+      {u"", 0},
+      {u"<html><body><p>x</p></body></html>\n", 35},
+      // Ends inside a tag: still read to the end.
+      {u"<p title='x", 11},
+      // Refused at once: the reference, then nothing more.
+      {u"&nbsp;<html><body>x", 6},
+      {u"< x<html>", 1},
+      // The second element start tag at the document.
+      {u"<b>x</b><i>y", 10},
+  };
+  for (const TRead& c : cases) {
+    parser.ParseString(std::u16string(c.page));
+    EXPECT_EQ(parser.ReadLength(), c.readLength) << Narrow(c.page);
+  }
+}
+
 std::u16string Repeat(std::u16string_view piece, std::size_t times) {
   std::u16string s;
   s.reserve(piece.size() * times);

@@ -6,7 +6,10 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "html/utf8.h"
 
 namespace {
 
@@ -392,6 +395,65 @@ TEST(HtmlReader, HugeTokensAreReadWhole) {
     }
     EXPECT_EQ(longest, c.expectedLength);
     EXPECT_LE(reads, 6u);
+  }
+}
+
+// --- The bytes of a page to the reader's UTF-16 ---
+
+using html::Utf8ToUtf16;
+
+TEST(Utf8ToUtf16, WellFormedSequencesOfEveryLength) {
+  EXPECT_EQ(Utf8ToUtf16(""), u"");
+  EXPECT_EQ(Utf8ToUtf16("<p>x</p>"), u"<p>x</p>");
+  // One, two, three and four bytes; the last is a surrogate pair.
+  EXPECT_EQ(Utf8ToUtf16("a\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E"), u"a\u00E9\u20AC\U0001D11E");
+  EXPECT_EQ(Utf8ToUtf16("\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF4\x8F\xBF\xBF"),
+            u"\u0080\u07FF\u0800\uFFFF\U0010FFFF");
+  EXPECT_EQ(Utf8ToUtf16(std::string_view("a\0b", 3)), std::u16string_view(u"a\0b", 3));
+}
+
+TEST(Utf8ToUtf16, OnlyALeadingByteOrderMarkIsDropped) {
+  EXPECT_EQ(Utf8ToUtf16("\xEF\xBB\xBF<html>"), u"<html>");
+  EXPECT_EQ(Utf8ToUtf16("\xEF\xBB\xBF\xEF\xBB\xBFx"), u"\uFEFFx");
+  EXPECT_EQ(Utf8ToUtf16("x\xEF\xBB\xBF"), u"x\uFEFF");
+}
+
+TEST(Utf8ToUtf16, EachMaximalSubpartOfBadBytesIsOneReplacement) {
+  struct TBad {
+    std::string_view bytes;
+    std::u16string_view text;
+  };
+  const TBad cases[] = {
+      {"\x80", u"\uFFFD"},  // a stray continuation byte
+      {"a\xBF"
+       "b",
+       u"a\uFFFDb"},
+      {"\xC0\xAF", u"\uFFFD\uFFFD"},                      // overlong: C0 and C1 lead nothing
+      {"\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},            // overlong three-byte form
+      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},            // a surrogate
+      {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF
+      {"\xF5\xFF", u"\uFFFD\uFFFD"},                      // bytes that lead nothing
+      {"\xE2\x82x", u"\uFFFDx"},                          // truncated before an ASCII byte
+      {"\xF0\x9F\x98", u"\uFFFD"},                        // truncated by the end
+      {"\xE2\x82\xE2\x82\xAC", u"\uFFFD\u20AC"},          // truncated before a good one
+      // A page in Latin-1 keeps its ASCII.
+      {"caf\xE9 au lait", u"caf\uFFFD au lait"},
+  };
+  for (const TBad& c : cases) {
+    EXPECT_EQ(Utf8ToUtf16(c.bytes), c.text) << Narrow(Utf8ToUtf16(c.bytes));
+  }
+}
+
+TEST(Utf8ToUtf16, ASequenceAtAnyOffsetOfTheWordCopy) {
+  // ASCII goes eight bytes at a time: a sequence at each offset around
+  // those words, and ASCII runs of every length after it.
+  for (std::size_t before = 0; before < 20; ++before) {
+    for (std::size_t after = 0; after < 20; ++after) {
+      const std::string bytes = std::string(before, 'a') + "\xE2\x82\xAC" + std::string(after, 'b');
+      const std::u16string text =
+          std::u16string(before, u'a') + u"\u20AC" + std::u16string(after, u'b');
+      ASSERT_EQ(Utf8ToUtf16(bytes), text) << before << " " << after;
+    }
   }
 }
 
