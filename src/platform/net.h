@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -27,6 +28,10 @@ inline constexpr auto kInetEObjectNotFound = static_cast<std::int32_t>(0x800C000
 inline constexpr auto kInetEDownloadFailure = static_cast<std::int32_t>(0x800C0008);
 inline constexpr auto kEAccessDenied = static_cast<std::int32_t>(0x80070005);
 
+// How far a transfer has come: the bytes received so far and the size the
+// server announced (-1 when it announced none).
+using TransferProgress = std::function<void(std::uint64_t done, std::int64_t total)>;
+
 // An address opened in a session; closed when the object goes.
 class InternetRequest {
  public:
@@ -35,9 +40,19 @@ class InternetRequest {
   InternetRequest(const InternetRequest&) = delete;
   InternetRequest& operator=(const InternetRequest&) = delete;
 
-  // Reads the next bytes of the server's answer (whatever its status) into
-  // `buffer`; the count, 0 at the end and after a failure.
-  virtual std::size_t Read(std::span<char> buffer) = 0;
+  // Reads the next bytes of the server's answer (whatever its status, its
+  // content encoding undone) into `buffer` and sets `count`, 0 at the end.
+  // False when the transfer failed (connection lost, stalled, shorter than
+  // announced, an encoding that does not decode): what came before it is
+  // not the whole answer.
+  virtual bool Read(std::span<char> buffer, std::size_t& count) = 0;
+  // The body length the server announced, -1 when it announced none.
+  virtual std::int64_t ContentLength() const = 0;
+  // The answer's Content-Type header as sent; empty when there is none.
+  virtual std::string ContentType() const = 0;
+  // The address that answered: the one opened, or where its redirections
+  // led.
+  virtual std::string Url() const = 0;
 };
 
 // An internet session; closed when the object goes. Its requests may
@@ -68,8 +83,10 @@ class UrlDownloader {
   // Downloads `url` into `localPath`. kDownloadOk means that the complete
   // file is at `localPath`; after any other result nothing of it is there.
   // `agent` names the tool to the server where the backend lets it choose.
+  // `progress`, when set, hears how far the transfer is, now and then.
   virtual std::int32_t DownloadToFile(const std::string& url, const std::string& localPath,
-                                      const std::string& agent) = 0;
+                                      const std::string& agent,
+                                      const TransferProgress& progress) = 0;
 };
 
 // The backend's default instances.
@@ -86,8 +103,9 @@ inline std::unique_ptr<InternetSession> InternetOpen(const std::string& agent,
   return Seam<InternetClient>::Current().Open(agent, accessType);
 }
 inline std::int32_t UrlDownloadToFile(const std::string& url, const std::string& localPath,
-                                      const std::string& agent) {
-  return Seam<UrlDownloader>::Current().DownloadToFile(url, localPath, agent);
+                                      const std::string& agent,
+                                      const TransferProgress& progress = {}) {
+  return Seam<UrlDownloader>::Current().DownloadToFile(url, localPath, agent, progress);
 }
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #include "rtl/codepage.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <clocale>
@@ -38,7 +39,18 @@ unsigned CodePageOfLocale() {
 }
 
 const char* IconvName(unsigned codePage) {
-  return codePage == CP_SHIFT_JIS ? "CP932" : "UTF-8";
+  switch (codePage) {
+    case CP_SHIFT_JIS:
+      return "CP932";
+    case CP_WINDOWS_1252:
+      return "CP1252";
+    case CP_EUC_JP:
+      return "EUC-JP";
+    case CP_ISO_2022_JP:
+      return "ISO-2022-JP";
+    default:
+      return "UTF-8";
+  }
 }
 
 // One conversion with iconv; invalid input is replaced and skipped so the
@@ -50,7 +62,8 @@ std::string Convert(std::string_view input, const char* from, const char* to,
     return std::string(input);
   }
   std::string out;
-  std::vector<char> buffer(input.size() * 4 + 16);
+  // A bounded buffer: a page of megabytes is converted piece by piece.
+  std::vector<char> buffer(std::min<std::size_t>(input.size() * 4 + 16, std::size_t{64} * 1024));
   std::string in(input);
   char* inPtr = in.data();
   std::size_t inLeft = in.size();
@@ -163,6 +176,10 @@ AnsiString Utf8ToAnsi(std::string_view utf8) {
     return std::string(utf8);
   }
   return WideToAnsi(AnsiToWide(utf8, CP_UTF8_));
+}
+
+bool IsRepresentable(std::u16string_view text, unsigned codePage) {
+  return AnsiToWide(WideToAnsi(text, codePage), codePage) == text;
 }
 
 std::string AnsiToUtf8(std::string_view ansi) {

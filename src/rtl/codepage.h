@@ -11,6 +11,10 @@ using WideString = std::u16string;
 
 inline constexpr unsigned CP_SHIFT_JIS = 932;
 inline constexpr unsigned CP_UTF8_ = 65001;
+// Further code pages that web pages come in.
+inline constexpr unsigned CP_WINDOWS_1252 = 1252;
+inline constexpr unsigned CP_EUC_JP = 20932;
+inline constexpr unsigned CP_ISO_2022_JP = 50220;
 
 // The code page of every 8-bit string of the tool. Taken from the locale's
 // codeset on first use (932 for Shift_JIS locales, 65001 otherwise).
@@ -25,6 +29,8 @@ AnsiString WideToAnsi(std::u16string_view text, unsigned codePage);
 WideString AnsiToWide(std::string_view text);
 AnsiString WideToAnsi(std::u16string_view text);
 AnsiString Utf8ToAnsi(std::string_view utf8);
+// Whether every character of `text` has a form in `codePage`.
+bool IsRepresentable(std::u16string_view text, unsigned codePage);
 std::string AnsiToUtf8(std::string_view ansi);
 
 // RAII: sets the ANSI code page for a scope (tests).

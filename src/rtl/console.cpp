@@ -19,5 +19,9 @@ void WriteLn(std::string_view line) {
 void WriteErrLn(std::string_view line) {
   WriteLine(stderr, line);
 }
+void WriteErr(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+}
 
 }  // namespace rtl

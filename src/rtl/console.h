@@ -7,5 +7,7 @@ namespace rtl {
 
 void WriteLn(std::string_view line);     // standard output
 void WriteErrLn(std::string_view line);  // standard error
+// Standard error without a line break, at once (progress rewritten in place).
+void WriteErr(std::string_view text);
 
 }  // namespace rtl

@@ -6,6 +6,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -63,9 +64,23 @@ bool AppendHeader(CurlList& list, const char* line) {
   return true;
 }
 
+// The trust store of the TLS peers: the system's, unless SSL_CERT_FILE or
+// SSL_CERT_DIR name another, as the OpenSSL-based tools of the system
+// allow.
+bool ConfigureTrust(CURL* easy) {
+  const char* file = std::getenv("SSL_CERT_FILE");
+  const char* dir = std::getenv("SSL_CERT_DIR");
+  return (file == nullptr || *file == '\0' ||
+          curl_easy_setopt(easy, CURLOPT_CAINFO, file) == CURLE_OK) &&
+         (dir == nullptr || *dir == '\0' ||
+          curl_easy_setopt(easy, CURLOPT_CAPATH, dir) == CURLE_OK);
+}
+
 // What every request of the tool shares. No proxy is set here: libcurl then
 // takes the system's settings from http_proxy, https_proxy, all_proxy and
-// no_proxy (and their capitalised forms, except HTTP_PROXY).
+// no_proxy (and their capitalised forms, except HTTP_PROXY). Certificates
+// and host names are verified (libcurl's default, never turned off); an
+// empty Accept-Encoding offers every encoding libcurl can undo.
 bool Configure(CURL* easy, const std::string& url, const std::string& agent, CurlLimits limits) {
   const std::string wire = EscapeUrl(url);
   return curl_easy_setopt(easy, CURLOPT_URL, wire.c_str()) == CURLE_OK &&
@@ -74,10 +89,11 @@ bool Configure(CURL* easy, const std::string& url, const std::string& agent, Cur
          curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK &&
          curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
          curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L) == CURLE_OK &&
+         curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "") == CURLE_OK &&
          curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, limits.ConnectSeconds) == CURLE_OK &&
          curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK &&
          curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, limits.StallSeconds) == CURLE_OK &&
-         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
+         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK && ConfigureTrust(easy);
 }
 
 long ResponseCode(CURL* easy) {
@@ -122,16 +138,49 @@ class CurlRequest final : public InternetRequest {
   CurlRequest(const CurlRequest&) = delete;
   CurlRequest& operator=(const CurlRequest&) = delete;
 
-  std::size_t Read(std::span<char> buffer) override {
+  bool Read(std::span<char> buffer, std::size_t& count) override {
     while (taken_ == pending_.size() && !ended_) {
       pending_.clear();
       taken_ = 0;
       Pump();
     }
-    const std::size_t count = std::min(buffer.size(), pending_.size() - taken_);
+    count = std::min(buffer.size(), pending_.size() - taken_);
     std::memcpy(buffer.data(), pending_.data() + taken_, count);
     taken_ += count;
-    return count;
+    // What arrived before a failure is handed out first; the end then tells.
+    return count > 0 || result_ == CURLE_OK;
+  }
+
+  std::int64_t ContentLength() const override {
+    curl_off_t length = -1;
+    if (curl_easy_getinfo(easy_.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK ||
+        length < 0) {
+      return -1;
+    }
+    return length;
+  }
+
+  std::string ContentType() const override {
+    const char* type = nullptr;
+    if (curl_easy_getinfo(easy_.get(), CURLINFO_CONTENT_TYPE, &type) != CURLE_OK ||
+        type == nullptr) {
+      return {};
+    }
+    return type;
+  }
+
+  std::string Url() const override {
+    long redirects = 0;
+    const char* effective = nullptr;
+    // Unless a redirection led elsewhere, the address is the caller's own,
+    // not libcurl's normalised copy.
+    if (curl_easy_getinfo(easy_.get(), CURLINFO_REDIRECT_COUNT, &redirects) != CURLE_OK ||
+        redirects == 0 ||
+        curl_easy_getinfo(easy_.get(), CURLINFO_EFFECTIVE_URL, &effective) != CURLE_OK ||
+        effective == nullptr) {
+      return url_;
+    }
+    return effective;
   }
 
  private:
@@ -139,6 +188,7 @@ class CurlRequest final : public InternetRequest {
 
   bool Start(const std::string& url, const std::string& agent, std::uint32_t flags,
              CurlLimits limits) {
+    url_ = url;
     easy_.reset(curl_easy_init());
     multi_.reset(curl_multi_init());
     if (!easy_ || !multi_ || !Configure(easy_.get(), url, agent, limits)) {
@@ -196,6 +246,7 @@ class CurlRequest final : public InternetRequest {
   }
 
   // Destroyed last to first: the handles go before the header list they use.
+  std::string url_;
   CurlList headers_;
   CurlEasy easy_;
   CurlMulti multi_;
@@ -325,12 +376,30 @@ std::int32_t DownloadResultOf(CURLcode result) {
   }
 }
 
+int OnTransferInfo(void* listener, curl_off_t total, curl_off_t done, curl_off_t /*ulTotal*/,
+                   curl_off_t /*ulDone*/) {
+  // Nothing may be thrown through libcurl; a listener that fails is only
+  // not told any more.
+  try {
+    (*static_cast<const TransferProgress*>(listener))(static_cast<std::uint64_t>(done),
+                                                      total > 0 ? total : -1);
+  } catch (...) {
+  }
+  return 0;
+}
+
+bool ReportProgress(CURL* easy, const TransferProgress& progress) {
+  return curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &OnTransferInfo) == CURLE_OK &&
+         curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &progress) == CURLE_OK &&
+         curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
+}
+
 class CurlUrlDownloader final : public UrlDownloader {
  public:
   explicit CurlUrlDownloader(CurlLimits limits) : limits_(limits) {}
 
   std::int32_t DownloadToFile(const std::string& url, const std::string& localPath,
-                              const std::string& agent) override {
+                              const std::string& agent, const TransferProgress& progress) override {
     if (!CurlReady()) {
       return kInetEDownloadFailure;
     }
@@ -343,7 +412,8 @@ class CurlUrlDownloader final : public UrlDownloader {
     if (!easy || !Configure(easy.get(), url, agent, limits_) ||
         curl_easy_setopt(easy.get(), CURLOPT_FAILONERROR, 1L) != CURLE_OK ||
         curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, &PartFile::OnData) != CURLE_OK ||
-        curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &part) != CURLE_OK) {
+        curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &part) != CURLE_OK ||
+        (progress && !ReportProgress(easy.get(), progress))) {
       return kInetEDownloadFailure;
     }
     const CURLcode result = curl_easy_perform(easy.get());

@@ -53,8 +53,13 @@ class Net : public ::testing::Test {
 
 struct Reading {
   bool Opened = false;
+  // Every read succeeded up to the end.
+  bool Whole = false;
   std::string Body;
   std::size_t LargestChunk = 0;
+  std::string ContentType;
+  std::int64_t ContentLength = -1;
+  std::string Url;
 };
 
 Reading ReadAll(platform::InternetClient& client, const std::string& url, std::uint32_t flags,
@@ -69,13 +74,18 @@ Reading ReadAll(platform::InternetClient& client, const std::string& url, std::u
     return reading;
   }
   reading.Opened = true;
+  reading.ContentType = request->ContentType();
+  reading.ContentLength = request->ContentLength();
+  reading.Url = request->Url();
   std::vector<char> buffer(chunk);
-  while (const std::size_t count = request->Read(buffer)) {
+  std::size_t count = 0;
+  while ((reading.Whole = request->Read(buffer, count)) && count > 0) {
     reading.Body.append(buffer.data(), count);
     reading.LargestChunk = std::max(reading.LargestChunk, count);
   }
-  // Reading on after the end keeps answering 0.
-  EXPECT_EQ(request->Read(buffer), 0u);
+  // Reading on after the end keeps answering the same.
+  EXPECT_EQ(request->Read(buffer, count), reading.Whole);
+  EXPECT_EQ(count, 0u);
   return reading;
 }
 
@@ -114,13 +124,25 @@ TEST_F(Net, WhatTheServerAnswersIsThePage) {
     std::string Name;
     CannedAnswer Answer;
     std::string Body;
+    bool Whole;
   };
+  const std::string gzipped(
+      "\x1F\x8B\x08\x00\x00\x00\x00\x00\x02\x03\xB3\x29\xB0\x4B\x49\x4D\xCE\x4F\x49\x4D"
+      "\x51\x28\x48\x4C\x4F\xB5\xD1\x2F\xB0\x03\x00\x9D\xB4\x65\x09\x13\x00\x00\x00",
+      39);
   const std::vector<Case> cases = {
-      {"error-status", CannedAnswer::Status(404, "<p>not found</p>"), "<p>not found</p>"},
-      {"server-error", CannedAnswer::Status(500, "oops"), "oops"},
-      {"empty", CannedAnswer::Ok(""), ""},
-      {"cut-off", CannedAnswer::CutOff("0123456789", 4), "0123"},
-      {"redirected", CannedAnswer::Redirect("/real.htm"), "the real page"},
+      {"error-status", CannedAnswer::Status(404, "<p>not found</p>"), "<p>not found</p>", true},
+      {"server-error", CannedAnswer::Status(500, "oops"), "oops", true},
+      {"empty", CannedAnswer::Ok(""), "", true},
+      {"redirected", CannedAnswer::Redirect("/real.htm"), "the real page", true},
+      {"gzip", CannedAnswer::Status(200, gzipped, "Content-Encoding: gzip\r\n"),
+       "<p>decoded page</p>", true},
+      // What arrived is read, and then the reading fails.
+      {"cut-off", CannedAnswer::CutOff("0123456789", 4), "0123", false},
+      {"broken-gzip",
+       CannedAnswer::Status(200, gzipped.substr(0, 12) + std::string(27, 'x'),
+                            "Content-Encoding: gzip\r\n"),
+       "", false},
   };
   server_.Serve("/real.htm", CannedAnswer::Ok("the real page"));
   for (const Case& c : cases) {
@@ -128,7 +150,28 @@ TEST_F(Net, WhatTheServerAnswersIsThePage) {
     const Reading reading = ReadAll(server_.Url("/" + c.Name));
     EXPECT_TRUE(reading.Opened) << c.Name;
     EXPECT_EQ(reading.Body, c.Body) << c.Name;
+    EXPECT_EQ(reading.Whole, c.Whole) << c.Name;
   }
+  // Every request offers the encodings it can undo.
+  EXPECT_NE(server_.Requests().back().Header("accept-encoding").find("gzip"), std::string::npos);
+}
+
+TEST_F(Net, TheAnswerTellsItsTypeLengthAndAddress) {
+  server_.Serve("/real.htm",
+                CannedAnswer::Status(200, "page", "X-Note: the type above is text/html\r\n"));
+  server_.Serve("/moved.htm", CannedAnswer::Redirect("/real.htm"));
+  server_.Serve("/sjis.htm", {"HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=Shift_JIS\r\n"
+                              "Connection: close\r\n\r\nno length"});
+  const Reading direct = ReadAll(server_.Url("/real.htm"));
+  EXPECT_EQ(direct.ContentType, "text/html");
+  EXPECT_EQ(direct.ContentLength, 4);
+  EXPECT_EQ(direct.Url, server_.Url("/real.htm"));
+  EXPECT_EQ(ReadAll(server_.Url("/moved.htm")).Url, server_.Url("/real.htm"));
+  const Reading sjis = ReadAll(server_.Url("/sjis.htm"));
+  EXPECT_EQ(sjis.ContentType, "text/html; charset=Shift_JIS");
+  EXPECT_EQ(sjis.ContentLength, -1);
+  EXPECT_TRUE(sjis.Whole);
+  EXPECT_EQ(sjis.Body, "no length");
 }
 
 TEST_F(Net, AnAddressThatCannotBeOpenedGivesNoRequest) {
@@ -151,7 +194,9 @@ TEST_F(Net, TheRequestMayOutliveItsSession) {
   ASSERT_TRUE(request);
   session.reset();
   std::array<char, 16> buffer{};
-  ASSERT_EQ(request->Read(buffer), 4u);
+  std::size_t count = 0;
+  ASSERT_TRUE(request->Read(buffer, count));
+  ASSERT_EQ(count, 4u);
   EXPECT_EQ(std::string(buffer.data(), 4), "kept");
 }
 
@@ -193,6 +238,7 @@ TEST_F(Net, AStalledServerIsGivenUpOn) {
   const auto start = std::chrono::steady_clock::now();
   const Reading reading = ReadAll(*client, server_.Url("/slow.htm"), kReload);
   EXPECT_TRUE(reading.Opened);
+  EXPECT_FALSE(reading.Whole);
   EXPECT_EQ(reading.Body, "012");
   EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
 }
@@ -204,10 +250,18 @@ TEST_F(Net, ADownloadPutsTheWholeFileInPlaceAndNothingElse) {
   const std::string body = RandomBytes(1000000);
   server_.Serve("/dl/zel16.lzh", CannedAnswer::Ok(body));
   server_.Serve("/dl/moved.lzh", CannedAnswer::Redirect("/dl/zel16.lzh"));
-  EXPECT_EQ(
-      platform::UrlDownloadToFile(server_.Url("/dl/zel16.lzh"), tmp.Path("zel16.lzh"), kAgent),
-      platform::kDownloadOk);
+  std::uint64_t done = 0;
+  std::int64_t total = 0;
+  EXPECT_EQ(platform::UrlDownloadToFile(server_.Url("/dl/zel16.lzh"), tmp.Path("zel16.lzh"), kAgent,
+                                        [&](std::uint64_t now, std::int64_t size) {
+                                          EXPECT_GE(now, done);
+                                          done = now;
+                                          total = size;
+                                        }),
+            platform::kDownloadOk);
   EXPECT_EQ(ReadFile(tmp.Path("zel16.lzh")), body);
+  EXPECT_EQ(done, body.size());
+  EXPECT_EQ(total, static_cast<std::int64_t>(body.size()));
   EXPECT_EQ(
       platform::UrlDownloadToFile(server_.Url("/dl/moved.lzh"), tmp.Path("moved.lzh"), kAgent),
       platform::kDownloadOk);
@@ -246,11 +300,12 @@ TEST_F(Net, AFailedDownloadLeavesNothingAndKeepsWhatWasThere) {
   for (const Case& c : cases) {
     TempDir tmp;
     tmp.Write("other.txt", "stays");
-    EXPECT_EQ(downloader->DownloadToFile(c.Url, tmp.Path("zel.lzh"), kAgent), c.Result) << c.Url;
+    EXPECT_EQ(downloader->DownloadToFile(c.Url, tmp.Path("zel.lzh"), kAgent, {}), c.Result)
+        << c.Url;
     EXPECT_EQ(Names(tmp.Dir()), std::vector<std::string>{"other.txt"}) << c.Url;
     // A file already at the target is not touched by a failure.
     tmp.Write("zel.lzh", "earlier");
-    EXPECT_NE(downloader->DownloadToFile(c.Url, tmp.Path("zel.lzh"), kAgent), 0) << c.Url;
+    EXPECT_NE(downloader->DownloadToFile(c.Url, tmp.Path("zel.lzh"), kAgent, {}), 0) << c.Url;
     EXPECT_EQ(ReadFile(tmp.Path("zel.lzh")), "earlier") << c.Url;
     EXPECT_EQ(Names(tmp.Dir()), (std::vector<std::string>{"other.txt", "zel.lzh"})) << c.Url;
   }
