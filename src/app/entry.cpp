@@ -70,7 +70,8 @@ void PrintUsage() {
 }
 
 SourceKind SourceKindOf(const std::string& source) {
-  if (rtl::AnsiPos("HTTP://", rtl::UpperCaseAscii(source)) != 0) {
+  const std::string upper = rtl::UpperCaseAscii(source);
+  if (rtl::AnsiPos("HTTP://", upper) != 0 || rtl::AnsiPos("HTTPS://", upper) != 0) {
     return SourceKind::Page;
   }
   std::string delimiters(1, rtl::PathDelim);

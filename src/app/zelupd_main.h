@@ -32,6 +32,9 @@ class CZelUpd {
                          const std::string& downPath);
 
  private:
+  // Downloads `wireUrl` (the address `url` as it is sent) to `localPath`;
+  // what is not an archive is not kept.
+  void Download(const std::string& wireUrl, const std::string& url, const std::string& localPath);
   // Installs from exactly `archive`; `source` names it in messages.
   void InstallArchive(const std::string& archive, const std::string& source,
                       const std::string& dest);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,13 @@ class FakeWeb : public platform::InternetClient, public platform::UrlDownloader 
   // What a page's request delivers, one chunk per read (a read smaller than
   // a chunk gets its start); an address not listed cannot be opened.
   std::map<std::string, std::vector<std::string>> Pages;
+  // Pages whose transfer fails once their chunks are read.
+  std::set<std::string> BrokenPages;
+  // What the answers announce, by address.
+  std::map<std::string, std::int64_t> ContentLengths;
+  std::map<std::string, std::string> ContentTypes;
+  // Where a page's address was redirected to.
+  std::map<std::string, std::string> Redirects;
   bool SessionFails = false;
   // Download contents by address; an address not listed fails with `DownloadFailure`.
   std::map<std::string, std::string> Files;
@@ -35,13 +43,17 @@ class FakeWeb : public platform::InternetClient, public platform::UrlDownloader 
   }
 
   std::int32_t DownloadToFile(const std::string& url, const std::string& localPath,
-                              const std::string& agent) override {
+                              const std::string& agent,
+                              const platform::TransferProgress& progress) override {
     Log.push_back("download " + url + " > " + localPath + " " + agent);
     const auto found = Files.find(url);
     if (found == Files.end()) {
       return DownloadFailure;
     }
     std::ofstream(localPath, std::ios::binary) << found->second;
+    if (progress) {
+      progress(found->second.size(), static_cast<std::int64_t>(found->second.size()));
+    }
     return platform::kDownloadOk;
   }
 
@@ -55,31 +67,47 @@ class FakeWeb : public platform::InternetClient, public platform::UrlDownloader 
  private:
   class Request : public platform::InternetRequest {
    public:
-    Request(FakeWeb& web, std::vector<std::string> chunks)
-        : web_(web), chunks_(std::move(chunks)) {}
+    Request(FakeWeb& web, const std::string& url)
+        : web_(web), url_(url), chunks_(web.Pages.at(url)) {}
     ~Request() override { web_.Log.emplace_back("close request"); }
     Request(const Request&) = delete;
     Request& operator=(const Request&) = delete;
 
-    std::size_t Read(std::span<char> buffer) override {
+    bool Read(std::span<char> buffer, std::size_t& count) override {
       web_.Log.push_back("read " + std::to_string(buffer.size()));
+      count = 0;
       if (next_ == chunks_.size()) {
-        return 0;
+        return web_.BrokenPages.count(url_) == 0;
       }
-      std::string& chunk = chunks_[next_];
-      const std::size_t count = std::min(buffer.size(), chunk.size());
-      std::memcpy(buffer.data(), chunk.data(), count);
-      chunk.erase(0, count);
-      if (chunk.empty()) {
+      const std::string& chunk = chunks_[next_];
+      count = std::min(buffer.size(), chunk.size() - taken_);
+      std::memcpy(buffer.data(), chunk.data() + taken_, count);
+      taken_ += count;
+      if (taken_ == chunk.size()) {
         ++next_;
+        taken_ = 0;
       }
-      return count;
+      return true;
+    }
+    std::int64_t ContentLength() const override {
+      const auto found = web_.ContentLengths.find(url_);
+      return found == web_.ContentLengths.end() ? -1 : found->second;
+    }
+    std::string ContentType() const override {
+      const auto found = web_.ContentTypes.find(url_);
+      return found == web_.ContentTypes.end() ? std::string() : found->second;
+    }
+    std::string Url() const override {
+      const auto found = web_.Redirects.find(url_);
+      return found == web_.Redirects.end() ? url_ : found->second;
     }
 
    private:
     FakeWeb& web_;
+    std::string url_;
     std::vector<std::string> chunks_;
     std::size_t next_ = 0;
+    std::size_t taken_ = 0;
   };
 
   class Session : public platform::InternetSession {
@@ -96,7 +124,7 @@ class FakeWeb : public platform::InternetClient, public platform::UrlDownloader 
       if (found == web_.Pages.end()) {
         return nullptr;
       }
-      return std::make_unique<Request>(web_, found->second);
+      return std::make_unique<Request>(web_, url);
     }
 
    private:

@@ -1,10 +1,13 @@
 #include "app/web_source.h"
 
 #include <filesystem>
+#include <functional>
 
 #include <gtest/gtest.h>
 
 #include "app/errors.h"
+#include "app/page_charset.h"
+#include "app/web_address.h"
 #include "app/zelupd_main.h"
 #include "archive/lha32.h"
 #include "archive_recorder/recorder_client.h"
@@ -31,17 +34,17 @@ std::string ModulePage(const std::string& href) {
 
 // ---- Fetching the page ----
 
-TEST(FetchPage, ReadsChunksOf1025BytesUpToTheirFirstZeroByte) {
+TEST(FetchPage, ThePageIsEveryByteTheServerSentInReadsOf1025) {
   struct Case {
     std::string Name;
     std::vector<std::string> Chunks;
-    std::string Text;
+    std::string Bytes;
   };
   const std::string full(1025, 'x');
   const std::vector<Case> cases = {
       {"plain", {"<html>", "</html>"}, "<html></html>"},
-      {"zero byte cuts its chunk only", {"abc", std::string("de\0fg", 5), "h"}, "abcdeh"},
-      {"a full chunk counts whole", {full, "y"}, full + "y"},
+      // However the reads fall, a zero byte is one byte of the page.
+      {"zero bytes kept", {"abc", std::string("de\0fg", 5), "h"}, std::string("abcde\0fgh", 9)},
       {"a longer answer in 1025-byte reads", {full + full + "z"}, full + full + "z"},
       {"an empty read ends the text", {"a", "", "b"}, "a"},
       {"nothing", {}, ""},
@@ -49,9 +52,13 @@ TEST(FetchPage, ReadsChunksOf1025BytesUpToTheirFirstZeroByte) {
   for (const Case& c : cases) {
     testing_support::ScopedFakeWeb fake;
     fake.Web.Pages[kPage] = c.Chunks;
-    std::string text = "stale";
-    EXPECT_TRUE(app::FetchPage(kPage, text)) << c.Name;
-    EXPECT_EQ(text, c.Text) << c.Name;
+    fake.Web.ContentTypes[kPage] = "text/html; charset=utf-8";
+    app::TFetchedPage page;
+    page.Bytes = "stale";
+    EXPECT_TRUE(app::FetchPage(kPage, page)) << c.Name;
+    EXPECT_EQ(page.Bytes, c.Bytes) << c.Name;
+    EXPECT_EQ(page.ContentType, "text/html; charset=utf-8") << c.Name;
+    EXPECT_EQ(page.Url, kPage) << c.Name;
     for (const std::string& line : fake.Web.Log) {
       if (line.rfind("read ", 0) == 0) {
         EXPECT_EQ(line, "read 1025") << c.Name;
@@ -63,26 +70,91 @@ TEST(FetchPage, ReadsChunksOf1025BytesUpToTheirFirstZeroByte) {
 TEST(FetchPage, OpensWithTheAgentAndReloadAndClosesRequestThenSession) {
   testing_support::ScopedFakeWeb fake;
   fake.Web.Pages[kPage] = {"page"};
-  std::string text;
-  ASSERT_TRUE(app::FetchPage(kPage, text));
+  fake.Web.Redirects[kPage] = "https://www.example.com/new/page.htm";
+  app::TFetchedPage page;
+  ASSERT_TRUE(app::FetchPage(kPage, page));
   EXPECT_EQ(fake.Web.Log,
             (std::vector<std::string>{"open ZElUpd/0.8 0", "url " + kPage + " 2147483648",
                                       "read 1025", "read 1025", "close request", "close session"}));
+  EXPECT_EQ(page.Url, "https://www.example.com/new/page.htm");
 }
 
-TEST(FetchPage, FailsWhenTheSessionOrTheAddressCannotBeOpened) {
-  {
+TEST(FetchPage, FailsWhenNoWholePageArrives) {
+  const std::string half(app::kPageLimit / 2, 'x');
+  struct Case {
+    std::string Name;
+    std::function<void(testing_support::FakeWeb&)> Set;
+  };
+  const std::vector<Case> cases = {
+      {"no session", [](auto& web) { web.SessionFails = true; }},
+      {"the address cannot be opened", [](auto& web) { web.Pages.erase(kPage); }},
+      {"the transfer breaks off", [](auto& web) { web.BrokenPages.insert(kPage); }},
+      {"announced larger than the limit",
+       [](auto& web) { web.ContentLengths[kPage] = app::kPageLimit + 1; }},
+      {"larger than the limit without an announcement",
+       [&](auto& web) {
+         web.Pages[kPage] = {half, half, "!"};
+       }},
+  };
+  for (const Case& c : cases) {
     testing_support::ScopedFakeWeb fake;
-    fake.Web.SessionFails = true;
-    std::string text = "stale";
-    EXPECT_FALSE(app::FetchPage(kPage, text));
-    EXPECT_EQ(text, "");
+    fake.Web.Pages[kPage] = {"<html>", "</html>"};
+    c.Set(fake.Web);
+    app::TFetchedPage page;
+    EXPECT_FALSE(app::FetchPage(kPage, page)) << c.Name;
+    if (!fake.Web.SessionFails) {
+      EXPECT_EQ(fake.Web.Log.back(), "close session") << c.Name;
+    }
   }
+  // Exactly the limit is still a page.
   testing_support::ScopedFakeWeb fake;
-  std::string text = "stale";
-  EXPECT_FALSE(app::FetchPage(kPage, text));
-  EXPECT_EQ(text, "");
-  EXPECT_EQ(fake.Web.Log.back(), "close session");
+  fake.Web.Pages[kPage] = {half, half};
+  app::TFetchedPage page;
+  EXPECT_TRUE(app::FetchPage(kPage, page));
+  EXPECT_EQ(page.Bytes.size(), app::kPageLimit);
+}
+
+// ---- The page's text ----
+
+TEST(DecodePage, TheMarkTheHeaderTheMetaThenTheSystemsCodePage) {
+  // "ぜる" in UTF-8 and in Shift_JIS.
+  const std::string utf8 = "\xE3\x81\x9C\xE3\x82\x8B";
+  const std::string sjis = "\x82\xBA\x82\xE9";
+  const std::u16string zeru = u"ぜる";
+  struct Case {
+    std::string Name;
+    std::string Bytes;
+    std::string ContentType;
+    unsigned Ansi;
+    std::u16string Contains;
+  };
+  const std::string meta = "<meta charset=\"Shift_JIS\"><p>";
+  const std::string httpEquiv =
+      "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=x-sjis\"><p>";
+  const std::vector<Case> cases = {
+      {"UTF-8 mark over everything", "\xEF\xBB\xBF" + meta + utf8, "text/html; charset=sjis",
+       rtl::CP_SHIFT_JIS, u"<p>" + zeru},
+      {"UTF-16 mark", std::string("\xFF\xFE<\0p\0>\0\x5C\x30", 10), "", rtl::CP_UTF8_,
+       u"<p>\u305C"},
+      {"header over meta", "<meta charset=utf-8><p>" + sjis, "text/html;charset=\"Shift_JIS\"",
+       rtl::CP_UTF8_, u"<p>" + zeru},
+      {"meta charset", meta + sjis, "text/html", rtl::CP_UTF8_, u"<p>" + zeru},
+      {"meta http-equiv", httpEquiv + sjis, "", rtl::CP_UTF8_, u"<p>" + zeru},
+      {"meta in a comment does not count", "<!-- <meta charset=utf-8> --><p>" + sjis, "",
+       rtl::CP_SHIFT_JIS, u"<p>" + zeru},
+      {"meta after 1024 bytes does not count", std::string(1024, ' ') + meta + utf8, "",
+       rtl::CP_UTF8_, u"<p>" + zeru},
+      {"unknown label: the system's", "<meta charset=klingon><p>" + utf8, "", rtl::CP_UTF8_,
+       u"<p>" + zeru},
+      {"system code page Shift_JIS", "<p>" + sjis, "", rtl::CP_SHIFT_JIS, u"<p>" + zeru},
+      {"Latin-1 page", "<meta charset=iso-8859-1><p>caf\xE9", "", rtl::CP_SHIFT_JIS, u"<p>café"},
+  };
+  for (const Case& c : cases) {
+    rtl::ScopedAnsiCodePage ansi(c.Ansi);
+    const std::u16string text = app::DecodePage(c.Bytes, c.ContentType);
+    EXPECT_NE(text.find(c.Contains), std::u16string::npos) << c.Name;
+    EXPECT_NE(text.front(), u'\uFEFF') << c.Name;
+  }
 }
 
 // ---- Finding the module link ----
@@ -93,7 +165,6 @@ TEST(FindModuleLink, TheFirstAnchorMarkedTargetDecides) {
     std::string Page;
     std::string Link;
   };
-  // A page of one body; a page without one ends at its first element.
   const auto body = [](const std::string& inner) {
     return "<html><head><title>ZEL</title></head><body>" + inner + "</body></html>";
   };
@@ -108,7 +179,8 @@ TEST(FindModuleLink, TheFirstAnchorMarkedTargetDecides) {
             ModuleAnchor("zel.lzh")),
        "zel.lzh"},
       {"names in capitals", body("<A ID=\"$target$\" HREF=\"ZEL16.LZH\">new</A>"), "ZEL16.LZH"},
-      {"unquoted values", body("<a id=$target$ href=zel.lzh>z</a>"), "zel.lzh"},
+      {"unquoted values with a path", body("<a id=$target$ href=files/zel.lzh>z</a>"),
+       "files/zel.lzh"},
       {"nested in a table",
        body("<table><tr><td><a id='$target$' href='t.lzh'>t</a></table>" +
             ModuleAnchor("later.lzh")),
@@ -118,7 +190,6 @@ TEST(FindModuleLink, TheFirstAnchorMarkedTargetDecides) {
       {"id is only part", body("<a id=\"$target$x\" href=\"zel.lzh\">z</a>"), "NONE"},
       {"id without a value", body("<a id href=\"zel.lzh\">z</a>"), "NONE"},
       {"not an anchor", body("<div id=\"$target$\" href=\"zel.lzh\">z</div>"), "NONE"},
-      {"no anchors", body("nothing here"), "NONE"},
       {"empty page", "", "NONE"},
       {"a server's error page", "<html><title>404 Not Found</title><h1>Not Found</h1></html>",
        "NONE"},
@@ -128,54 +199,119 @@ TEST(FindModuleLink, TheFirstAnchorMarkedTargetDecides) {
        "NONE"},
       {"marked anchor with an empty href",
        body("<a id=\"$target$\" href=\"\">x</a>" + ModuleAnchor("later.lzh")), "NONE"},
-      // Only the first child of the value counts.
-      {"entity in the link", body("<a id=\"$target$\" href=\"get?a=1&amp;b=2\">x</a>"), "get?a=1"},
-      {"full address as link", ModulePage("http://mirror.example.net/zel.lzh"),
-       "http://mirror.example.net/zel.lzh"},
+      // The whole value, its references resolved as a browser does.
+      {"references in the link",
+       body("<a id=\"$target$\" href=\"get?a=1&amp;b=2&#38;c=&#x33;&bogus;&d\">x</a>"),
+       "get?a=1&b=2&c=3&bogus;&d"},
+      {"HTML5 page with its doctype",
+       "<!DOCTYPE html>\n<html lang=en><head><meta charset=utf-8><title>ZEL</title>"
+       "<script>if (a < b) document.write('</p><a id=\"$target$\" href=\"no.lzh\">');</script>"
+       "</head><body>" +
+           ModuleAnchor("zel17.lzh") + "</body></html>",
+       "zel17.lzh"},
   };
-  rtl::ScopedAnsiCodePage utf8(rtl::CP_UTF8_);
   for (const Case& c : cases) {
-    EXPECT_EQ(app::FindModuleLink(c.Page), c.Link) << c.Name;
+    EXPECT_EQ(app::FindModuleLink(rtl::AnsiToWide(c.Page, rtl::CP_UTF8_)),
+              rtl::AnsiToWide(c.Link, rtl::CP_UTF8_))
+        << c.Name;
   }
-}
-
-TEST(FindModuleLink, ThePageIsReadInTheAnsiCodePage) {
-  rtl::ScopedAnsiCodePage sjis(rtl::CP_SHIFT_JIS);
-  // "表" in Shift_JIS is 0x95 0x5C: its second byte is a backslash.
-  const std::string link = "zel\x95\x5C.lzh";
-  EXPECT_EQ(app::FindModuleLink("<p>\x83\x8D\x82\xCA</p>" + ModulePage(link)), link);
 }
 
 // ---- Addresses and names ----
 
-TEST(WebAddresses, TheLinkIsJoinedToThePagesDirectoryAsText) {
-  const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
-      {kPage, "zel152.lzh", "http://www.example.com/dl/zel152.lzh"},
-      {"http://h/dl/", "zel.lzh", "http://h/dl/zel.lzh"},
-      {"http://h", "zel.lzh", "http://zel.lzh"},
-      {"page.htm", "zel.lzh", "zel.lzh"},
-      {kPage, "sub/zel.lzh", "http://www.example.com/dl/sub/zel.lzh"},
-      {kPage, "http://m/zel.lzh", "http://www.example.com/dl/http://m/zel.lzh"},
+TEST(WebAddresses, LinksResolveAsInABrowser) {
+  // The normal and abnormal examples of the address standard, on its base.
+  const std::u16string base = u"http://a/b/c/d;p?q";
+  const std::vector<std::pair<std::u16string, std::u16string>> standard = {
+      {u"g:h", u"g:h"},
+      {u"g", u"http://a/b/c/g"},
+      {u"./g", u"http://a/b/c/g"},
+      {u"g/", u"http://a/b/c/g/"},
+      {u"/g", u"http://a/g"},
+      {u"//g", u"http://g"},
+      {u"?y", u"http://a/b/c/d;p?y"},
+      {u"g?y", u"http://a/b/c/g?y"},
+      {u"#s", u"http://a/b/c/d;p?q"},
+      {u"g#s", u"http://a/b/c/g"},
+      {u";x", u"http://a/b/c/;x"},
+      {u"", u"http://a/b/c/d;p?q"},
+      {u".", u"http://a/b/c/"},
+      {u"..", u"http://a/b/"},
+      {u"../g", u"http://a/b/g"},
+      {u"../..", u"http://a/"},
+      {u"../../g", u"http://a/g"},
+      {u"../../../g", u"http://a/g"},
+      {u"/./g", u"http://a/g"},
+      {u"/../g", u"http://a/g"},
+      {u"g.", u"http://a/b/c/g."},
+      {u"..g", u"http://a/b/c/..g"},
+      {u"./../g", u"http://a/b/g"},
+      {u"g/./h", u"http://a/b/c/g/h"},
+      {u"g/../h", u"http://a/b/c/h"},
+      {u"g;x=1/../y", u"http://a/b/c/y"},
+      {u"g?y/./x", u"http://a/b/c/g?y/./x"},
+      {u"http:g", u"http://a/b/c/g"},
   };
-  for (const auto& [page, link, url] : cases) {
-    EXPECT_EQ(app::ArchiveUrlOf(page, link), url) << page << " + " << link;
+  for (const auto& [link, url] : standard) {
+    EXPECT_EQ(app::ResolveUrl(base, link), url);
   }
+  // What download pages write.
+  const std::u16string page = u"http://www.example.com/dl/page.htm";
+  const std::vector<std::tuple<std::u16string, std::u16string, std::u16string>> pages = {
+      {page, u"zel152.lzh", u"http://www.example.com/dl/zel152.lzh"},
+      {u"HTTP://Host/dl/", u"zel.lzh", u"HTTP://Host/dl/zel.lzh"},
+      {u"http://h", u"zel.lzh", u"http://h/zel.lzh"},
+      {page, u"https://mirror.example.net/zel.lzh", u"https://mirror.example.net/zel.lzh"},
+      {u"https://h/p.htm", u"//cdn.example.net/zel.lzh", u"https://cdn.example.net/zel.lzh"},
+      {page, u"  files\\zel.lzh\n", u"http://www.example.com/dl/files/zel.lzh"},
+      {page, u"../pub/zel.lzh?from=page#top", u"http://www.example.com/pub/zel.lzh?from=page"},
+  };
+  for (const auto& [from, link, url] : pages) {
+    EXPECT_EQ(app::ArchiveUrlOf(from, u"", link), url);
+  }
+  // A base element's address counts, itself taken relative to the page.
+  EXPECT_EQ(app::ArchiveUrlOf(page, u"/mirror/", u"zel.lzh"),
+            u"http://www.example.com/mirror/zel.lzh");
+  EXPECT_TRUE(app::IsWebUrl(u"https://h/x.lzh"));
+  for (const std::u16string url : {u"ftp://h/x.lzh", u"javascript:get()", u"mailto:a@b", u"http:x",
+                                   u"file:///x.lzh", u"http:///x.lzh"}) {
+    EXPECT_FALSE(app::IsWebUrl(url));
+  }
+  EXPECT_EQ(app::WireUrl(u"http://h/dl/ぜる 1%41.lzh"),
+            "http://h/dl/%E3%81%9C%E3%82%8B%201%41.lzh");
 }
 
-TEST(WebAddresses, OnlyAPlainNameAfterTheLastSlashIsUsed) {
-  const std::vector<std::tuple<std::string, std::string, bool>> cases = {
-      {kArchive, "zel16.lzh", true},
-      {"zel16.lzh", "zel16.lzh", true},
-      {"http://h/get.cgi?f=zel.lzh", "get.cgi?f=zel.lzh", true},
-      {"http://h/.hidden.lzh", ".hidden.lzh", true},
-      {"http://h/dl/", "", false},
-      {"http://h/dl/.", ".", false},
-      {"http://h/dl/..", "..", false},
-      {"http://h/a" + std::string(1, '\0') + "b", std::string("a\0b", 3), false},
+TEST(WebAddresses, TheFileNameIsTheLastSegmentDecoded) {
+  struct Case {
+    std::string Url;
+    unsigned Ansi;
+    std::string Name;
+    bool Plain;
   };
-  for (const auto& [url, name, plain] : cases) {
-    EXPECT_EQ(app::DownloadFileNameOf(url), name) << url;
-    EXPECT_EQ(app::IsPlainFileName(name), plain) << url;
+  const std::vector<Case> cases = {
+      {kArchive, rtl::CP_UTF8_, "zel16.lzh", true},
+      {"zel16.lzh", rtl::CP_UTF8_, "zel16.lzh", true},
+      {"http://h/get/zel.lzh?mirror=2#top", rtl::CP_UTF8_, "zel.lzh", true},
+      {"http://h/.hidden.lzh", rtl::CP_UTF8_, ".hidden.lzh", true},
+      {"http://h/zel%3F%2A.lzh", rtl::CP_UTF8_, "zel?*.lzh", true},
+      {"http://h/%E3%81%9C%E3%82%8B.lzh", rtl::CP_UTF8_, "\xE3\x81\x9C\xE3\x82\x8B.lzh", true},
+      {"http://h/%E3%81%9C%E3%82%8B.lzh", rtl::CP_SHIFT_JIS, "\x82\xBA\x82\xE9.lzh", true},
+      // Legacy servers encode the system's own bytes; "表" ends in a backslash byte.
+      {"http://h/%95%5C.lzh", rtl::CP_SHIFT_JIS, "\x95\x5C.lzh", true},
+      {"http://h/dl/", rtl::CP_UTF8_, "", false},
+      {"http://h", rtl::CP_UTF8_, "", false},
+      {"http://h/dl/%2E%2E", rtl::CP_UTF8_, "..", false},
+      {"http://h/a%2Fb.lzh", rtl::CP_UTF8_, "a/b.lzh", false},
+      {"http://h/a%5Cb.lzh", rtl::CP_UTF8_, "a\\b.lzh", false},
+      {"http://h/a%00b.lzh", rtl::CP_UTF8_, std::string("a\0b.lzh", 7), false},
+      {"http://h/a%0Ab.lzh", rtl::CP_UTF8_, "a\nb.lzh", false},
+      // A character the system's code page cannot hold has no name.
+      {"http://h/%E2%82%AC%F0%9F%98%80.lzh", rtl::CP_SHIFT_JIS, "", false},
+  };
+  for (const Case& c : cases) {
+    rtl::ScopedAnsiCodePage ansi(c.Ansi);
+    EXPECT_EQ(app::DownloadFileNameOf(c.Url), c.Name) << c.Url;
+    EXPECT_EQ(app::IsPlainFileName(c.Name), c.Plain) << c.Url;
   }
 }
 
@@ -311,11 +447,36 @@ TEST_F(WebSource, AnArchiveAlreadyThereIsInstalledWithoutADownload) {
 }
 
 TEST_F(WebSource, ANameWithWildcardCharactersIsInstalledAsItStands) {
-  web_.Web.Pages[kPage] = {ModulePage("zel?.lzh")};
-  web_.Web.Files["http://www.example.com/dl/zel?.lzh"] = "archive";
+  web_.Web.Pages[kPage] = {ModulePage("zel%3F.lzh")};
+  web_.Web.Files["http://www.example.com/dl/zel%3F.lzh"] = "archive";
   tmp_.Write("tool/zelx.lzh", "another archive that a pattern would pick");
   Update();
   EXPECT_EQ(Extracted(), std::vector<std::string>{Tool("zel?.lzh")});
+}
+
+TEST_F(WebSource, AJapaneseNameIsRequestedInUtf8AndSavedInTheSystemsCodePage) {
+  rtl::ScopedAnsiCodePage sjis(rtl::CP_SHIFT_JIS);
+  // "表" ends in a backslash byte in Shift_JIS.
+  web_.Web.Pages[kPage] = {"<meta charset=shift_jis>" + ModulePage("\x95\x5C.lzh")};
+  web_.Web.Files["http://www.example.com/dl/%E8%A1%A8.lzh"] = "archive";
+  Update();
+  EXPECT_EQ(Extracted(), std::vector<std::string>{Tool("\x95\x5C.lzh")});
+  EXPECT_EQ(ReadFile(Tool("downver.inf")), "[ZelUpd]\nLastDown=\x95\x5C.lzh\n");
+}
+
+TEST_F(WebSource, ADownloadThatIsNoArchiveIsNotKept) {
+  // No library takes it for an archive.
+  session_.SetScript(
+      recorder_test::Script().Result("CheckArchive", {0}).Result("OpenArchive", {0}));
+  tmp_.Write("tool/downver.inf", "[ZelUpd]\nLastDown=zel15.lzh\n");
+  const std::string message = "ファイル[" + kArchive + "]のダウンロードに失敗しました";
+  EXPECT_EQ(Failure(), message);
+  EXPECT_FALSE(Exists(Tool("zel16.lzh")));
+  // The next run asks again.
+  EXPECT_EQ(Failure(), message);
+  EXPECT_EQ(web_.Web.Downloads().size(), 2u);
+  EXPECT_EQ(Starts(), 0u);
+  EXPECT_EQ(ReadFile(Tool("downver.inf")), "[ZelUpd]\nLastDown=zel15.lzh\n");
 }
 
 TEST_F(WebSource, FailuresAndTheirMessages) {
@@ -323,7 +484,10 @@ TEST_F(WebSource, FailuresAndTheirMessages) {
   web_.Web.Pages["http://h/gone.htm"] = {ModulePage("gone.lzh")};
   web_.Web.Pages["http://h/dir.htm"] = {ModulePage("sub/")};
   web_.Web.Pages["http://h/dots.htm"] = {ModulePage("..")};
-  web_.Web.Pages["http://h/dot.htm"] = {ModulePage("sub/.")};
+  web_.Web.Pages["http://h/ftp.htm"] = {ModulePage("ftp://h/zel.lzh")};
+  web_.Web.Pages["http://h/script.htm"] = {ModulePage("javascript:get('zel.lzh')")};
+  web_.Web.Pages["http://h/cut.htm"] = {ModulePage("zel.lzh")};
+  web_.Web.BrokenPages.insert("http://h/cut.htm");
   struct Case {
     std::string Page;
     std::string Message;
@@ -331,12 +495,15 @@ TEST_F(WebSource, FailuresAndTheirMessages) {
   };
   const std::vector<Case> cases = {
       {"http://h/missing.htm", "ページ[http://h/missing.htm]のダウンロードに失敗しました", false},
+      {"http://h/cut.htm", "ページ[http://h/cut.htm]のダウンロードに失敗しました", false},
       {"http://h/none.htm", "ページ[http://h/none.htm]には\"ろぬ\"のモジュールが見あたりません",
        false},
       {"http://h/gone.htm", "ファイル[http://h/gone.lzh]のダウンロードに失敗しました", true},
       {"http://h/dir.htm", "ファイル[http://h/sub/]のダウンロードに失敗しました", false},
-      {"http://h/dots.htm", "ファイル[http://h/..]のダウンロードに失敗しました", false},
-      {"http://h/dot.htm", "ファイル[http://h/sub/.]のダウンロードに失敗しました", false},
+      {"http://h/dots.htm", "ファイル[http://h/]のダウンロードに失敗しました", false},
+      {"http://h/ftp.htm", "ファイル[ftp://h/zel.lzh]のダウンロードに失敗しました", false},
+      {"http://h/script.htm", "ファイル[javascript:get('zel.lzh')]のダウンロードに失敗しました",
+       false},
   };
   tmp_.Write("tool/downver.inf", "[ZelUpd]\nLastDown=zel15.lzh\n");
   for (const Case& c : cases) {
