@@ -20,10 +20,10 @@ fi
 echo "== extracting $(du -h "$archive" | cut -f1) archive"
 "$dir/bench/zel_extract_bench" "$archive" "$@"
 
-# Where the packages libboost1.74-doc, sqlite3-doc, git-doc and abs-guide
-# put their HTML.
+# Where the packages libboost1.74-doc, sqlite3-doc, git-doc, abs-guide and
+# python3.11-doc put their HTML.
 corpus=(/usr/share/doc/libboost1.74-doc /usr/share/doc/sqlite3 /usr/share/doc/git-doc
-  /usr/share/doc/abs-guide)
+  /usr/share/doc/abs-guide /usr/share/doc/python3.11/html)
 missing=()
 for d in "${corpus[@]}"; do
   [ -d "$d" ] || missing+=("$d")
@@ -38,3 +38,5 @@ else
 fi
 echo "== pathological HTML pages"
 "$dir/bench/zel_html_patho_bench"
+echo "== the module anchor put into every page of the corpus"
+python3 "$here/bench/link_corpus.py" "$dir/bench/zel_link_corpus"
