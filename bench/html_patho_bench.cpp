@@ -86,6 +86,20 @@ std::string UnterminatedComment(std::size_t bytes) {
   return "<!--" + text;
 }
 
+// Script content holding end tags of other names and broken end tags of its
+// own: the search for its end passes each only once.
+std::string ScriptOfFalseEnds(std::size_t bytes) {
+  std::string text = Repeat("</scrip a<b </p></scripts ", bytes / 26 + 1);
+  text.resize(bytes);
+  return "<script>" + text;
+}
+
+// An html and a body start tag after the end of the document, again and
+// again: each is ignored and leads back into the body.
+std::string IgnoredHtmlAndBody(std::size_t count) {
+  return "<html><body>" + Repeat("</body></html><html lang=x><body class=y>t", count / 2);
+}
+
 struct TCase {
   const char* name;
   // The page at the given size: a count of tags or a number of bytes.
@@ -158,6 +172,11 @@ int main(int argc, char** argv) {
       {"text", LongText, 64 * kMiB, "bytes"},
       {"one attribute value", LongAttributeValue, 64 * kMiB, "bytes"},
       {"unterminated comment", UnterminatedComment, 64 * kMiB, "bytes"},
+      {"unclosed <script>", [](std::size_t n) { return UnclosedTags("<script>", n); }, 1'000'000,
+       "tags"},
+      {"script of false ends", ScriptOfFalseEnds, 64 * kMiB, "bytes"},
+      {"<? without >", [](std::size_t n) { return UnclosedTags("<?xml ", n); }, 1'000'000, "tags"},
+      {"html, body ignored", IgnoredHtmlAndBody, 1'000'000, "tags"},
   };
   // Freed memory stays with malloc and is handed out again (see above).
   mallopt(M_MMAP_MAX, 0);

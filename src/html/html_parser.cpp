@@ -71,6 +71,12 @@ std::size_t ParentClassOf(std::int32_t tagNumber) {
   }
 }
 
+bool IsWhiteSpaceOnly(std::u16string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char16_t c) {
+    return c == u'\t' || c == u'\n' || c == u'\r' || c == u' ';
+  });
+}
+
 template <class Handler>
 THtmlReader::TReaderEvent Bind(THtmlParser* parser, Handler handler) {
   return [parser, handler](THtmlReader& reader) { (parser->*handler)(reader); };
@@ -103,9 +109,12 @@ std::unique_ptr<TDocument> THtmlParser::ParseString(std::u16string html) {
   } catch (const rtl::Exception&) {
     // What the document model refuses ends the parse; the tree built so far
     // is the result.
+  } catch (...) {
+    ResetTree();  // the ignored element lives in the document's memory
+    throw;
   }
-  readLength_ = std::min(reader_.Position() - 1, reader_.HtmlStr().size());
   ResetTree();
+  readLength_ = std::min(reader_.Position() - 1, reader_.HtmlStr().size());
   document_ = nullptr;
   reader_.SetHtmlStr({});  // the page is not needed any more
   return document;
@@ -131,7 +140,10 @@ void THtmlParser::ResetTree() {
     depths.clear();
   }
   attribute_ = nullptr;
+  head_ = nullptr;
   body_ = nullptr;
+  tagElement_ = nullptr;
+  ignored_.reset();
   currentTag_ = nullptr;
 }
 
@@ -157,6 +169,18 @@ void THtmlParser::Open(TElement* element, std::int32_t tagNumber, std::u16string
     }
   }
   open_.push_back(entry);
+}
+
+void THtmlParser::OpenUnderRoot(TElement* element, std::int32_t tagNumber,
+                                std::u16string_view name) {
+  // The document element, when anything is open, is the outermost open
+  // element; it is always html.
+  if (open_.empty()) {
+    Open(document_->documentElement(), tagHtml, u"html");
+  } else {
+    CloseFrom(1);
+  }
+  Open(element, tagNumber, name);
 }
 
 void THtmlParser::CloseFrom(std::size_t depth) {
@@ -187,66 +211,131 @@ void THtmlParser::MoveToBody() {
   TElement* const body = FindOrMakeBody();
   if (open_.size() >= 2 && open_[1].element == body) {
     CloseFrom(2);
-    return;
-  }
-  // The body is a child of the document element, which, when anything is
-  // open, is the outermost open element.
-  if (open_.empty()) {
-    TElement* const root = document_->documentElement();
-    const std::u16string name = root->nodeName();
-    Open(root, HtmlTagList.GetTagByName(name).Number, name);
   } else {
-    CloseFrom(1);
+    OpenUnderRoot(body, tagBody, u"body");
   }
-  Open(body, tagBody, u"body");
+}
+
+void THtmlParser::MoveToHead() {
+  if (head_ == nullptr) {
+    head_ = FindOrMakeRoot()->appendChild(document_->createElement(u"head"));
+  }
+  if (open_.size() != 2 || open_[1].element != head_) {
+    OpenUnderRoot(head_, tagHead, u"head");
+  }
+}
+
+TElement* THtmlParser::FindOrMakeRoot() {
+  TElement* const root = document_->documentElement();
+  return root != nullptr ? root : document_->appendChild(document_->createElement(u"html"));
 }
 
 TElement* THtmlParser::FindOrMakeBody() {
-  TElement* root = document_->documentElement();
-  if (root == nullptr) {
-    root = document_->appendChild(document_->createElement(u"html"));
-    body_ = nullptr;
+  if (body_ == nullptr) {
+    body_ = FindOrMakeRoot()->appendChild(document_->createElement(u"body"));
   }
-  if (body_ != nullptr) {
-    return body_;
-  }
-  for (TNode* child = root->firstChild(); child != nullptr; child = child->nextSibling()) {
-    if (child->nodeType() == TNode::ELEMENT_NODE && child->nodeName() == u"body") {
-      body_ = static_cast<TElement*>(child);
-      return body_;
-    }
-  }
-  body_ = root->appendChild(document_->createElement(u"body"));
   return body_;
+}
+
+bool THtmlParser::AtDocumentLevel() const {
+  // Everything open hangs below the document element, and its only element
+  // children are the head and the body.
+  return attribute_ == nullptr && (open_.size() <= 1 || open_.back().element == head_);
 }
 
 void THtmlParser::ElementStart(THtmlReader& reader) {
   const std::u16string_view name = reader.NodeName();
   currentTag_ = &HtmlTagList.GetTagByName(name);
-  const std::int32_t number = currentTag_->Number;
-  if (NeedParentTags.Contains(number)) {
-    MoveToParentOf(number);
+  switch (currentTag_->Number) {
+    case tagHtml:
+      HtmlStart();
+      break;
+    case tagHead:
+      HeadStart();
+      break;
+    case tagBody:
+      BodyStart();
+      break;
+    default:
+      ContentStart(currentTag_->Number, name);
+      break;
   }
-  TElement* const element = CurrentNode()->appendChild(document_->createElement(name));
-  Open(element, number, name);
+}
+
+void THtmlParser::HtmlStart() {
+  if (document_->documentElement() != nullptr) {
+    IgnoreStartTag(u"html");
+    return;
+  }
+  // Without a document element nothing is open: the document is current.
+  tagElement_ = document_->appendChild(document_->createElement(u"html"));
+  Open(tagElement_, tagHtml, u"html");
+}
+
+void THtmlParser::HeadStart() {
+  if (head_ != nullptr || body_ != nullptr) {
+    IgnoreStartTag(u"head");
+    return;
+  }
+  MoveToHead();
+  tagElement_ = head_;
+}
+
+void THtmlParser::BodyStart() {
+  if (body_ == nullptr) {
+    MoveToBody();
+    tagElement_ = body_;
+    return;
+  }
+  IgnoreStartTag(u"body");
+  if (AtDocumentLevel()) {
+    MoveToBody();
+  }
+}
+
+void THtmlParser::ContentStart(std::int32_t tagNumber, std::u16string_view name) {
+  if (NeedParentTags.Contains(tagNumber)) {
+    MoveToParentOf(tagNumber);
+  } else if (AtDocumentLevel()) {
+    if (HeadTags.Contains(tagNumber) && body_ == nullptr) {
+      MoveToHead();
+    } else {
+      MoveToBody();
+    }
+  }
+  tagElement_ = CurrentNode()->appendChild(document_->createElement(name));
+  Open(tagElement_, tagNumber, name);
+}
+
+void THtmlParser::IgnoreStartTag(std::u16string_view name) {
+  ignored_ = document_->createElement(name);
+  tagElement_ = ignored_.get();
 }
 
 void THtmlParser::AttributeStart(THtmlReader& reader) {
-  if (attribute_ != nullptr || open_.empty()) {
+  if (attribute_ != nullptr || tagElement_ == nullptr) {
     return;  // the reader names attributes only inside a start tag
   }
   std::unique_ptr<TAttr> attribute = document_->createAttribute(reader.NodeName());
   TAttr* const raw = attribute.get();
   // An earlier attribute of the same name comes back and is freed.
-  open_.back().element->setAttributeNode(std::move(attribute));
+  tagElement_->setAttributeNode(std::move(attribute));
   attribute_ = raw;
 }
 
 void THtmlParser::TextNode(THtmlReader& reader) {
-  CurrentNode()->appendChild(document_->createTextNode(reader.NodeValue()));
+  const std::u16string_view text = reader.NodeValue();
+  // White space between the tags of the document level stays there.
+  if (AtDocumentLevel() && !IsWhiteSpaceOnly(text)) {
+    MoveToBody();
+  }
+  CurrentNode()->appendChild(document_->createTextNode(text));
 }
 
 void THtmlParser::EntityReference(THtmlReader& reader) {
+  if (AtDocumentLevel()) {
+    MoveToBody();
+  }
   CurrentNode()->appendChild(document_->createEntityReference(reader.NodeName()));
 }
 
@@ -255,12 +344,16 @@ void THtmlParser::AttributeEnd(THtmlReader& /*reader*/) {
 }
 
 void THtmlParser::ElementEnd(THtmlReader& reader) {
-  const bool closed = reader.IsEmptyElement() ||
-                      (currentTag_ != nullptr && EmptyTags.Contains(currentTag_->Number));
+  // An ignored tag opened nothing, so it closes nothing.
+  const bool closed =
+      ignored_ == nullptr && (reader.IsEmptyElement() ||
+                              (currentTag_ != nullptr && EmptyTags.Contains(currentTag_->Number)));
   if (closed && attribute_ == nullptr && !open_.empty()) {
     CloseFrom(open_.size() - 1);
   }
   currentTag_ = nullptr;
+  tagElement_ = nullptr;
+  ignored_.reset();
 }
 
 void THtmlParser::EndElement(THtmlReader& reader) {
@@ -284,6 +377,9 @@ void THtmlParser::Comment(THtmlReader& reader) {
 }
 
 void THtmlParser::CDataSection(THtmlReader& reader) {
+  if (AtDocumentLevel()) {
+    MoveToBody();
+  }
   CurrentNode()->appendChild(document_->createCDATASection(reader.NodeValue()));
 }
 

@@ -1,8 +1,8 @@
 // The tree builder of the HTML side: drives the reader over a whole page and
 // hangs a node under the current node for each of its events, repairing the
-// nesting of common HTML with the tag classes. It never rejects a page: what
-// the document model refuses ends the parse, and the tree built so far is
-// the result.
+// nesting of common HTML with the tag classes. It never rejects a page: the
+// document gets one html element at most, with a head and a body made when a
+// page leaves out or reorders their tags, so every page is read to its end.
 #pragma once
 
 #include <array>
@@ -33,8 +33,8 @@ class THtmlParser {
   // parser may parse several pages in turn.
   std::unique_ptr<TDocument> ParseString(std::u16string html);
   // How many characters of the last page the parse read: all of them,
-  // unless the document model refused a node and ended it early; then up to
-  // the end of the token of that node.
+  // unless the document model refused a node and ended it early (which the
+  // placement of nodes avoids); then up to the end of the token of that node.
   std::size_t ReadLength() const { return readLength_; }
 
  private:
@@ -57,6 +57,9 @@ class THtmlParser {
   void ResetTree();
   // Makes `element`, a child of the current node, the current node.
   void Open(TElement* element, std::int32_t tagNumber, std::u16string_view name);
+  // Makes `element`, a child of the document element, the current node below
+  // the document element alone.
+  void OpenUnderRoot(TElement* element, std::int32_t tagNumber, std::u16string_view name);
   // Closes the open elements from `depth` on.
   void CloseFrom(std::size_t depth);
   TDepths* SameNameDepths(std::int32_t tagNumber, std::u16string_view name);
@@ -64,7 +67,21 @@ class THtmlParser {
   void MoveToParentOf(std::int32_t tagNumber);
   // Moves the current node to the body, found or made.
   void MoveToBody();
+  void MoveToHead();
+  TElement* FindOrMakeRoot();
   TElement* FindOrMakeBody();
+  // Whether the current node is the document, the html element or the head,
+  // which hold no page content of their own: what arrives there goes into
+  // the head or the body.
+  bool AtDocumentLevel() const;
+
+  void HtmlStart();
+  void HeadStart();
+  void BodyStart();
+  void ContentStart(std::int32_t tagNumber, std::u16string_view name);
+  // Reads the attributes of a start tag that opens nothing into an element
+  // outside the tree.
+  void IgnoreStartTag(std::u16string_view name);
 
   void ElementStart(THtmlReader& reader);
   void AttributeStart(THtmlReader& reader);
@@ -88,9 +105,14 @@ class THtmlParser {
   std::array<TDepths, HtmlTagCount + 1> knownNameDepths_;
   std::unordered_map<std::u16string, TDepths, TWideHash, std::equal_to<>> otherNameDepths_;
   std::array<TDepths, kParentClassCount> classDepths_;
-  // The body once found or made; it stays the first body of the document
-  // element, as nodes are only ever appended.
+  // The head and the body once made: only this parser makes them, once
+  // each, so nothing walks the children of the document element.
+  TElement* head_ = nullptr;
   TElement* body_ = nullptr;
+  // The element of the start tag being read, which takes its attributes.
+  TElement* tagElement_ = nullptr;
+  // The element of an ignored start tag, dropped when the tag ends.
+  std::unique_ptr<TElement> ignored_;
   // The tag of the start tag being read (CurrentTag); refers into the
   // shared table.
   const THtmlTag* currentTag_ = nullptr;

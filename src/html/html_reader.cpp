@@ -22,8 +22,14 @@ constexpr bool EndsAttributeName(char16_t c) {
   return EndsTagName(c) || c == u'=';
 }
 
+// A slash ends an unquoted value only right before the ">" (see
+// AtEmptyTagEnd): paths and URLs are written unquoted.
 constexpr bool EndsUnquotedValue(char16_t c) {
-  return EndsTagName(c) || c == u'"' || c == u'\'';
+  return IsWhiteSpace(c) || c == u'>' || c == u'"' || c == u'\'';
+}
+
+constexpr bool IsQuote(char16_t c) {
+  return c == u'"' || c == u'\'';
 }
 
 constexpr bool IsEntityNameChar(char16_t c) {
@@ -40,6 +46,25 @@ constexpr char16_t UpperCase(char16_t c) {
 
 constexpr char16_t LowerCase(char16_t c) {
   return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
+// Whether `s` equals `lower`, a lower-case word, ignoring ASCII case.
+constexpr bool EqualsWord(std::u16string_view s, std::u16string_view lower) {
+  return s.size() == lower.size() &&
+         std::equal(s.begin(), s.end(), lower.begin(),
+                    [](char16_t c, char16_t l) { return LowerCase(c) == l; });
+}
+
+// The elements whose content is raw text up to their own end tag: code with
+// "<" and "&" in it must not become markup.
+constexpr std::u16string_view RawTextNameOf(std::u16string_view name) {
+  if (name == u"script") {
+    return u"script";
+  }
+  if (name == u"style") {
+    return u"style";
+  }
+  return {};
 }
 
 // The worth of `c` as a digit of `base` (10 or 16), or -1.
@@ -67,10 +92,12 @@ void THtmlReader::SetHtmlStr(std::u16string s) {
   state_ = rsContent;
   quotation_ = 0;
   ResetToken();
+  rawTextName_ = {};
   gtMemo_ = {};
   commentEndMemo_ = {};
   cdataEndMemo_ = {};
-  quoteMemos_.clear();
+  doubleQuoteMemo_ = {};
+  singleQuoteMemo_ = {};
 }
 
 bool THtmlReader::Read() {
@@ -98,7 +125,9 @@ bool THtmlReader::Read() {
       }
       break;
     default:
-      ContentStep();
+      if (rawTextName_.empty() || !RawTextStep()) {
+        ContentStep();
+      }
       break;
   }
   return true;
@@ -208,8 +237,14 @@ bool THtmlReader::SkipPast(std::u16string_view s, TSearchMemo& memo) {
 }
 
 bool THtmlReader::SkipPastChar(char16_t c) {
-  TSearchMemo& memo = c == u'>' ? gtMemo_ : quoteMemos_[c];
-  return SkipPast(std::u16string_view(&c, 1), memo);
+  return SkipPast(std::u16string_view(&c, 1), MemoOf(c));
+}
+
+THtmlReader::TSearchMemo& THtmlReader::MemoOf(char16_t c) {
+  if (c == u'"') {
+    return doubleQuoteMemo_;
+  }
+  return c == u'\'' ? singleQuoteMemo_ : gtMemo_;
 }
 
 void THtmlReader::ContentStep() {
@@ -224,6 +259,37 @@ void THtmlReader::ContentStep() {
   } else {
     TextStep();
   }
+}
+
+// The content of a script or style element, up to its end tag or the end of
+// the input, as one text; false, raising nothing, when it is empty.
+bool THtmlReader::RawTextStep() {
+  const std::size_t end = FindRawTextEnd();
+  rawTextName_ = {};
+  if (end == pos_) {
+    return false;
+  }
+  nodeType_ = rntText;
+  nodeValue_ = std::u16string_view(html_).substr(pos_, end - pos_);
+  pos_ = end;
+  Raise(OnTextNode);
+  return true;
+}
+
+// Where "</" and the raw text element's name, in any case, stand before
+// white space, "/", ">" or the end of the input. One forward scan: the text
+// before it is consumed, so no stretch is searched twice.
+std::size_t THtmlReader::FindRawTextEnd() const {
+  const std::u16string_view text(html_);
+  const std::size_t nameLength = rawTextName_.size();
+  for (std::size_t at = text.find(u"</", pos_); at != npos; at = text.find(u"</", at + 2)) {
+    const std::size_t after = at + 2 + nameLength;
+    if (after <= text.size() && EqualsWord(text.substr(at + 2, nameLength), rawTextName_) &&
+        (after == text.size() || EndsTagName(text[after]))) {
+      return at;
+    }
+  }
+  return text.size();
 }
 
 void THtmlReader::StrayCharacterStep(std::u16string_view name) {
@@ -253,6 +319,8 @@ bool THtmlReader::MarkupStep() {
       done = EndTagStep();
     } else if (Current() == u'!') {
       done = DeclarationStep();
+    } else if (Current() == u'?') {
+      done = ProcessingInstructionStep();
     } else {
       done = StartTagStep();
     }
@@ -291,7 +359,21 @@ bool THtmlReader::StartTagStep() {
   nodeType_ = rntElement;
   SetName(name, true);
   state_ = rsInTag;
+  rawTextName_ = RawTextNameOf(nodeName_);
   Raise(OnElementStart);
+  return true;
+}
+
+// "<?" up to the next ">" is a comment, as browsers read it: an XML
+// declaration must not open an element that swallows the page.
+bool THtmlReader::ProcessingInstructionStep() {
+  const std::size_t start = pos_;
+  if (!SkipPastChar(u'>')) {
+    return false;
+  }
+  nodeType_ = rntComment;
+  nodeValue_ = std::u16string_view(html_).substr(start, pos_ - 1 - start);
+  Raise(OnComment);
   return true;
 }
 
@@ -345,15 +427,11 @@ bool THtmlReader::DocTypeStep() {
   }
   SetName(name, false);
   SkipWhiteSpace();
-  ReadTagName();  // the keyword, such as PUBLIC
-  SkipWhiteSpace();
-  if (AtEnd() || !ReadQuotedValue(publicId_)) {
+  // "<!DOCTYPE html>" has no identifiers and ends at its own ">".
+  if (!AtEnd() && Current() != u'>' && !ReadExternalId()) {
     return false;
   }
-  SkipWhiteSpace();
-  if (!AtEnd() && Current() == u'"' && !ReadQuotedValue(systemId_)) {
-    return false;
-  }
+  // Whatever else stands before the ">" is ignored.
   if (!SkipPastChar(u'>')) {
     return false;
   }
@@ -362,8 +440,30 @@ bool THtmlReader::DocTypeStep() {
   return true;
 }
 
+// The keyword and the quoted identifiers after it. SYSTEM gives the system
+// identifier alone; PUBLIC, or any other word, a public one and optionally a
+// system one. Fails only on a quote that does not close.
+bool THtmlReader::ReadExternalId() {
+  const bool systemOnly = EqualsWord(ReadTagName(), u"system");
+  SkipWhiteSpace();
+  if (!AtQuote()) {
+    return true;
+  }
+  if (systemOnly) {
+    return ReadQuotedValue(systemId_);
+  }
+  if (!ReadQuotedValue(publicId_)) {
+    return false;
+  }
+  SkipWhiteSpace();
+  return !AtQuote() || ReadQuotedValue(systemId_);
+}
+
+bool THtmlReader::AtQuote() const {
+  return !AtEnd() && IsQuote(Current());
+}
+
 bool THtmlReader::ReadQuotedValue(std::u16string_view& value) {
-  // Whatever stands here is the quote, even a greater-than sign.
   const char16_t quote = Current();
   ++pos_;
   const std::size_t start = pos_;
@@ -458,6 +558,9 @@ void THtmlReader::EndOfStartTagStep() {
   // Whatever stands before the greater-than sign is dropped; without one the
   // tag runs to the end of the input.
   SkipPastChar(u'>');
+  if (isEmptyElement_) {
+    rawTextName_ = {};  // "<script/>" has no content
+  }
   nodeType_ = rntElement;
   Raise(OnElementEnd);
 }
@@ -497,7 +600,7 @@ bool THtmlReader::AttributeValueStep() {
 bool THtmlReader::ReadValuePiece() {
   const std::size_t start = pos_;
   if (state_ == rsUnquotedValue) {
-    while (!AtEnd() && !EndsUnquotedValue(Current())) {
+    while (!AtEnd() && !EndsUnquotedValue(Current()) && !AtEmptyTagEnd()) {
       ++pos_;
     }
   } else {
@@ -512,6 +615,12 @@ bool THtmlReader::ReadValuePiece() {
   nodeValue_ = std::u16string_view(html_).substr(start, pos_ - start);
   Raise(OnTextNode);
   return true;
+}
+
+// A slash right before the ">" ends an unquoted value and marks the tag
+// empty, as in "<br clear=all/>".
+bool THtmlReader::AtEmptyTagEnd() const {
+  return Current() == u'/' && pos_ + 1 < html_.size() && html_[pos_ + 1] == u'>';
 }
 
 }  // namespace html

@@ -1,6 +1,7 @@
 // The tokenizer of the HTML side. It holds a whole page and, on each Read,
 // consumes one token and raises the event that belongs to it. It never fails:
 // markup that is not well formed comes out as text and entity references.
+// The content of script and style is one text up to its own end tag.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +9,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 namespace html {
 
@@ -103,9 +103,12 @@ class THtmlReader {
   // end of the input and fails.
   bool SkipPast(std::u16string_view s, TSearchMemo& memo);
   bool SkipPastChar(char16_t c);
+  TSearchMemo& MemoOf(char16_t c);
   std::size_t Find(std::u16string_view s, TSearchMemo& memo) const;
 
   void ContentStep();
+  bool RawTextStep();
+  std::size_t FindRawTextEnd() const;
   void StrayCharacterStep(std::u16string_view name);
   void TextStep();
   bool MarkupStep();
@@ -114,7 +117,10 @@ class THtmlReader {
   bool DeclarationStep();
   bool CommentStep();
   bool CDataStep();
+  bool ProcessingInstructionStep();
   bool DocTypeStep();
+  bool ReadExternalId();
+  bool AtQuote() const;
   bool ReadQuotedValue(std::u16string_view& value);
   bool ReferenceStep();
   bool NumericReferenceStep();
@@ -123,6 +129,7 @@ class THtmlReader {
   void EndOfStartTagStep();
   bool AttributeValueStep();
   bool ReadValuePiece();
+  bool AtEmptyTagEnd() const;
 
   std::u16string html_;
   std::size_t pos_ = 0;
@@ -140,11 +147,15 @@ class THtmlReader {
   char16_t quotation_ = 0;
   // The value of a numeric character reference, which NodeValue shows.
   char16_t referenceChar_ = 0;
+  // After the start tag of script or style: the name whose end tag ends the
+  // raw text that comes next; empty otherwise.
+  std::u16string_view rawTextName_;
 
   TSearchMemo gtMemo_;
   TSearchMemo commentEndMemo_;
   TSearchMemo cdataEndMemo_;
-  std::unordered_map<char16_t, TSearchMemo> quoteMemos_;
+  TSearchMemo doubleQuoteMemo_;
+  TSearchMemo singleQuoteMemo_;
 };
 
 }  // namespace html

@@ -171,6 +171,8 @@ inline constexpr TTagSet RowParentTags{tagTable, tagTbody, tagTfoot, tagThead};
 inline constexpr TTagSet ColParentTags{tagColgroup};
 inline constexpr TTagSet TableSectionParentTags{tagTable};
 inline constexpr TTagSet OptionParentTags{tagOptgroup, tagSelect};
+// Content of the head: it goes there while the page has no body yet.
+inline constexpr TTagSet HeadTags{tagBase, tagLink, tagMeta, tagScript, tagStyle, tagTitle};
 
 // The table: the 91 known tags in ascending order of Name, and UnknownTag.
 // Constant data, so lookups are safe from any thread.

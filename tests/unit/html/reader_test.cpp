@@ -174,6 +174,13 @@ TEST(HtmlReader, CommentsCDataAndDeclarations) {
       {u"<![CDATA[a<b]]>c", {"![a<b", "'c'"}},
       {u"<![cdata[a]]>", {"&lt", "'![cdata[a]]>'"}},
       {u"<![CDATA[a", {"&lt", "'![CDATA[a'"}},
+      // "<?" up to ">" is a comment, so an XML declaration opens nothing.
+      {uR"(<?xml version="1.0" encoding="UTF-8"?>x)",
+       {R"(!--?xml version="1.0" encoding="UTF-8"?)", "'x'"}},
+      {u"<?php echo 1 ?>", {"!--?php echo 1 ?"}},
+      {u"<?>", {"!--?"}},
+      {u"<?xml", {"&lt", "'?xml'"}},
+      {u"<? a <b>", {"!--? a <b"}},
   });
 }
 
@@ -184,13 +191,23 @@ TEST(HtmlReader, DocType) {
        {"!HTML|-//W3C//DTD HTML 4.01//EN|http://www.w3.org/TR/html4/strict.dtd"}},
       {u"<!doctype Html public \"p\">", {"!Html|p|"}},
       {u"<!DocType x y 'p'>", {"!x|p|"}},
-      // A system identifier in single quotes is not read; the rest is skipped.
-      {u"<!DOCTYPE x PUBLIC \"p\" 's'>t", {"!x|p|", "'t'"}},
-      // Without identifiers the ">" is taken as the opening quote.
-      {u"<!DOCTYPE html><p>a>b", {"!html|<p|", "'b'"}},
-      {u"<!DOCTYPE html>", {"&lt", "'!DOCTYPE html>'"}},
-      {u"<!DOCTYPE html><p>", {"&lt", "'!DOCTYPE html>'", "<p", ">"}},
+      {u"<!DOCTYPE x PUBLIC \"p\" 's'>t", {"!x|p|s", "'t'"}},
+      {uR"(<!DOCTYPE html PUBLIC '-//W3C//DTD XHTML 1.0 Strict//EN'
+  'http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd'>)",
+       {"!html|-//W3C//DTD XHTML 1.0 "
+        "Strict//EN|http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd"}},
+      {u"<!DOCTYPE html SYSTEM \"about:legacy-compat\">", {"!html||about:legacy-compat"}},
+      {u"<!doctype html system 's' 't'>", {"!html||s"}},
+      // Without identifiers the DOCTYPE ends at its own ">".
+      {u"<!DOCTYPE html><p>a>b", {"!html||", "<p", ">", "'a>b'"}},
+      {u"<!doctype html>", {"!html||"}},
+      {u"<!DOCTYPE html >\n<html>", {"!html||", "'{000A}'", "<html", ">"}},
+      {u"<!DOCTYPE html PUBLIC>x", {"!html||", "'x'"}},
+      // What is neither keyword nor quoted is skipped up to the ">".
+      {u"<!DOCTYPE html PUBLIC p \"q\">x", {"!html||", "'x'"}},
       {u"<!DOCTYPE>", {"&lt", "'!DOCTYPE>'"}},
+      {u"<!DOCTYPE html", {"&lt", "'!DOCTYPE html'"}},
+      {u"<!DOCTYPE x SYSTEM 's>", {"&lt", "'!DOCTYPE x SYSTEM 's>'"}},
       {u"<!DOCTYPE x PUBLIC \"p>", {"&lt", "'!DOCTYPE x PUBLIC \"p>'"}},
       {uR"(<!DOCTYPE x PUBLIC "p" "s>)", {"&lt", R"('!DOCTYPE x PUBLIC "p" "s>')"}},
       {u"<!DOCTYPE x PUBLIC \"p\"", {"&lt", "'!DOCTYPE x PUBLIC \"p\"'"}},
@@ -220,19 +237,46 @@ TEST(HtmlReader, StartTagsAndAttributes) {
       {u"<a\fb>", {"<a{000C}b", ">"}},
       {u"<o:p>", {"<o:p", ">"}},
       {u"<a<b>", {"<a<b", ">"}},
-      // The reader knows nothing of script: a "<" before a name starts a tag.
-      {u"<script>if (a<b) x();</script>",
-       {"<script", ">", "'if (a'", "<b)", "@x();<", "@end", "/>"}},
-      {u"<?xml version=\"1.0\"?>", {"<?xml", "@version", "'1.0'", "@end", "@?", "@end", ">"}},
       {u"</DIV junk=\"x\">", {"</div"}},
   });
 }
 
-TEST(HtmlReader, UnquotedValueEndedBySlashMakesTheTagEmpty) {
+TEST(HtmlReader, SlashInAnUnquotedValue) {
   ExpectCases({
-      {u"<a href=x/y>t", {"<a", "@href", "'x'", "@end", "/>", "'t'"}},
-      {u"<a href=http://h/p id=z>", {"<a", "@href", "'http:'", "@end", "/>"}},
-      {u"<img src=a.gif/>", {"<img", "@src", "'a.gif'", "@end", "/>"}},
+      {u"<a href=files/zel17.lzh>t", {"<a", "@href", "'files/zel17.lzh'", "@end", ">", "'t'"}},
+      {u"<a href=http://h/p/x.lzh id=z>",
+       {"<a", "@href", "'http://h/p/x.lzh'", "@end", "@id", "'z'", "@end", ">"}},
+      {u"<a href=x/ >", {"<a", "@href", "'x/'", "@end", ">"}},
+      {u"<a href=x/", {"<a", "@href", "'x/'"}},
+      // Only right before the ">" does a slash end the value and the tag.
+      {u"<br clear=all/>x", {"<br", "@clear", "'all'", "@end", "/>", "'x'"}},
+      {u"<img src=a/b.gif/>", {"<img", "@src", "'a/b.gif'", "@end", "/>"}},
+  });
+}
+
+TEST(HtmlReader, ScriptAndStyleHoldRawTextUpToTheirEndTag) {
+  ExpectCases({
+      {u"<script>if (a<b) x();</script>", {"<script", ">", "'if (a<b) x();'", "</script"}},
+      {uR"(<script type="text/javascript">w("<a id="$target$" href=x>&amp;</p>");</script>)",
+       {"<script", "@type", "'text/javascript'", "@end", ">",
+        R"('w("<a id="$target$" href=x>&amp;</p>");')", "</script"}},
+      {u"<style>p > a:after { content: \"<!--\" }</style>x",
+       {"<style", ">", "'p > a:after { content: \"<!--\" }'", "</style", "'x'"}},
+      // The end tag in any case, before white space, "/", ">" or the end.
+      {u"<SCRIPT>a</Script >b", {"<script", ">", "'a'", "</script", "'b'"}},
+      {u"<script>a</script/>", {"<script", ">", "'a'", "</script"}},
+      {u"<script>a</scripts></script>", {"<script", ">", "'a</scripts>'", "</script"}},
+      {u"<style>a</script>b</style>", {"<style", ">", "'a</script>b'", "</style"}},
+      {u"<script>a</script", {"<script", ">", "'a'", "&lt", "'/script'"}},
+      // Empty content raises nothing; no end tag: the rest is the content.
+      {u"<script></script>", {"<script", ">", "</script"}},
+      {u"<script>a<!-- </p>", {"<script", ">", "'a<!-- </p>'"}},
+      {u"<script>", {"<script", ">"}},
+      // A script written empty has no content; other names are not raw.
+      {u"<script src=a.js/><b>", {"<script", "@src", "'a.js'", "@end", "/>", "<b", ">"}},
+      {u"<script/>a<b>", {"<script", "/>", "'a'", "<b", ">"}},
+      {u"<scripts>a<b>", {"<scripts", ">", "'a'", "<b", ">"}},
+      {u"<x:script>a<b>", {"<x:script", ">", "'a'", "<b", ">"}},
   });
 }
 
@@ -361,8 +405,8 @@ std::u16string Repeat(std::u16string_view piece, std::size_t times) {
 
 TEST(HtmlReader, UnclosedMarkupCostsLinearTime) {
   const std::u16string_view pieces[] = {
-      u"<!--a",        u"</a",  u"<![CDATA[a", u"<!DOCTYPE a b \"c",
-      u"<!DOCTYPE a>", u"&abc", u"<a b=\"&c"};
+      u"<!--a", u"</a",       u"<![CDATA[a", u"<!DOCTYPE a b \"c", u"<!DOCTYPE a>", u"&abc",
+      u"<?a",   u"<a b=\"&c", u"<script>",   u"<script>a</scrip",  u"<style>a</"};
   for (const std::u16string_view piece : pieces) {
     const double small = SecondsToRead(Repeat(piece, 20000));
     const double large = SecondsToRead(Repeat(piece, 200000));
@@ -381,6 +425,7 @@ TEST(HtmlReader, HugeTokensAreReadWhole) {
       {std::u16string(size, u'x'), size},
       {u"<a href=\"" + std::u16string(size, u'x') + u"\">", size},
       {u"<!--" + std::u16string(size, u'x'), size + 3},
+      {u"<script>" + std::u16string(size, u'<'), size},
   };
   for (THuge& c : cases) {
     THtmlReader reader;

@@ -112,6 +112,7 @@ TEST(HtmlTags, ClassesHoldExactlyTheirMembers) {
       {"ColParentTags", html::ColParentTags, {u"colgroup"}},
       {"TableSectionParentTags", html::TableSectionParentTags, {u"table"}},
       {"OptionParentTags", html::OptionParentTags, {u"optgroup", u"select"}},
+      {"HeadTags", html::HeadTags, {u"base", u"link", u"meta", u"script", u"style", u"title"}},
   };
   for (const Case& c : cases) {
     for (int i = 0; i < HtmlTagList.Count(); ++i) {
