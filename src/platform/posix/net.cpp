@@ -109,6 +109,9 @@ long ResponseCode(CURL* easy) {
 // A transfer driven step by step, so that the answer is read in the
 // caller's chunks while it arrives.
 class CurlRequest final : public InternetRequest {
+  static constexpr long kReceiveStep = 1024;
+  static constexpr std::size_t kHighWater = std::size_t{64} * 1024;
+
  public:
   static std::unique_ptr<InternetRequest> Open(const std::string& url, const std::string& agent,
                                                std::uint32_t flags, CurlLimits limits) {
@@ -142,6 +145,15 @@ class CurlRequest final : public InternetRequest {
     while (taken_ == pending_.size() && !ended_) {
       pending_.clear();
       taken_ = 0;
+      if (paused_) {
+        // Hands over what libcurl kept back at once, or lets it go on.
+        paused_ = false;
+        if (curl_easy_pause(easy_.get(), CURLPAUSE_CONT) != CURLE_OK) {
+          ended_ = true;
+          result_ = CURLE_RECV_ERROR;
+        }
+        continue;
+      }
       Pump();
     }
     count = std::min(buffer.size(), pending_.size() - taken_);
@@ -201,8 +213,11 @@ class CurlRequest final : public InternetRequest {
          curl_easy_setopt(easy_.get(), CURLOPT_HTTPHEADER, headers_.get()) != CURLE_OK)) {
       return false;
     }
+    // Small receive steps: what one step inflates is kept back whole while
+    // the transfer is paused, so a compressed answer cannot swell the memory.
     if (curl_easy_setopt(easy_.get(), CURLOPT_WRITEFUNCTION, &CurlRequest::OnBody) != CURLE_OK ||
         curl_easy_setopt(easy_.get(), CURLOPT_WRITEDATA, this) != CURLE_OK ||
+        curl_easy_setopt(easy_.get(), CURLOPT_BUFFERSIZE, kReceiveStep) != CURLE_OK ||
         curl_multi_add_handle(multi_.get(), easy_.get()) != CURLM_OK) {
       return false;
     }
@@ -210,9 +225,16 @@ class CurlRequest final : public InternetRequest {
     return true;
   }
 
+  // Keeps what arrives until the caller reads it; once enough is waiting,
+  // the transfer pauses, as a reader that does not read stops the server.
   static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* self) {
+    auto* request = static_cast<CurlRequest*>(self);
+    if (request->pending_.size() - request->taken_ >= kHighWater) {
+      request->paused_ = true;
+      return CURL_WRITEFUNC_PAUSE;
+    }
     try {
-      static_cast<CurlRequest*>(self)->pending_.append(data, size * count);
+      request->pending_.append(data, size * count);
     } catch (...) {
       return 0;  // ends the transfer; what was read stays readable
     }
@@ -230,6 +252,10 @@ class CurlRequest final : public InternetRequest {
     }
     if (running == 0) {
       Finish();
+      return;
+    }
+    // Something to hand over, or paused until it is read: no waiting.
+    if (paused_ || taken_ < pending_.size()) {
       return;
     }
     curl_multi_poll(multi_.get(), nullptr, 0, 1000, nullptr);
@@ -253,6 +279,7 @@ class CurlRequest final : public InternetRequest {
   bool added_ = false;
   std::string pending_;
   std::size_t taken_ = 0;
+  bool paused_ = false;
   bool ended_ = false;
   CURLcode result_ = CURLE_OK;
 };
