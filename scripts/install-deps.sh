@@ -13,10 +13,11 @@ packages=(
   clang clang-format clang-tidy
   libarchive-dev
   libcurl4-openssl-dev libsimpleini-dev
+  openssl ca-certificates
 )
 if [ "${1:-}" = "--bench" ]; then
   packages+=(libbenchmark-dev libarchive-tools jlha-utils libxml2-dev libgumbo-dev
-    libboost1.74-doc sqlite3-doc git-doc abs-guide)
+    libboost1.74-doc sqlite3-doc git-doc abs-guide python3.11-doc)
 fi
 
 missing=()

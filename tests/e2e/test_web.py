@@ -4,121 +4,29 @@ the build provides, and a private copy of zelupd per test (its
 last-download record lives beside it)."""
 
 import argparse
-import http.server
 import os
-import shutil
 import socket
-import subprocess
 import sys
-import tempfile
-import threading
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
-from harness import Installation, message_box_lines, wait_for  # noqa: E402
-
-WRITER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "lzh_writer.py")
-AGENT = "ZElUpd/0.8"
-NOT_UPDATED = "更新されていないようです"
-LIBRARIES = None
+import webserve  # noqa: E402
+from harness import message_box_lines, wait_for  # noqa: E402
+from webserve import AGENT, NOT_UPDATED, Site, anchor, page, read  # noqa: E402
 
 
-def read(path, mode="r"):
-    with open(path, mode) as f:
-        return f.read()
-
-
-def page(*anchors):
-    return ("<html><head><title>ZEL</title></head><body><h1>Download</h1>%s</body></html>"
-            % "".join(anchors)).encode("utf-8")
-
-
-def anchor(href, anchor_id="$target$", tag="a", id_name="id", href_name="href"):
-    return '<%s %s="%s" %s="%s">the module</%s>' % (tag, id_name, anchor_id, href_name, href,
-                                                     tag)
-
-
-class Site(http.server.ThreadingHTTPServer):
-    """Canned answers by path: ("ok", bytes), ("status", code, bytes) or
-    ("cut", bytes, sent): the head promises all the bytes, the connection
-    drops after `sent`. Anything else is a 404 page. Every request is logged."""
-
-    daemon_threads = True
-
-    def __init__(self):
-        super().__init__(("127.0.0.1", 0), Handler)
-        self.routes = {}
-        self.log = []
-        self.thread = threading.Thread(target=self.serve_forever, daemon=True)
-        self.thread.start()
-
-    def url(self, path):
-        return "http://127.0.0.1:%d%s" % (self.server_address[1], path)
-
-    def requests_for(self, path):
-        return [entry for entry in self.log if entry["path"] == path]
-
-    def stop(self):
-        self.shutdown()
-        self.server_close()
-
-
-class Handler(http.server.BaseHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-
-    def do_GET(self):
-        self.server.log.append({"path": self.path, "agent": self.headers.get("User-Agent"),
-                                "cache": self.headers.get("Cache-Control")})
-        route = self.server.routes.get(self.path,
-                                       ("status", 404, b"<html><body>Not Found</body></html>"))
-        if route[0] == "ok":
-            self.answer(200, route[1])
-        elif route[0] == "status":
-            self.answer(route[1], route[2])
-        else:
-            self.answer(200, route[1], sent=route[2])
-
-    def answer(self, code, body, sent=None):
-        self.send_response(code)
-        self.send_header("Content-Type", "text/html" if body.startswith(b"<") else
-                         "application/octet-stream")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body if sent is None else body[:sent])
-        self.wfile.flush()
-        if sent is not None:
-            self.close_connection = True
-            self.connection.shutdown(socket.SHUT_RDWR)
-
-
-class WebTest(unittest.TestCase):
+class WebTest(webserve.ToolTest):
     def setUp(self):
-        self.inst = Installation()
-        self.addCleanup(self.inst.cleanup)
+        super().setUp()
         self.site = Site()
         self.addCleanup(self.site.stop)
-        # The tool's own directory, where it downloads and keeps its record.
-        self.bin = os.path.join(self.inst.root, "tool", "bin")
-        os.makedirs(self.bin)
-        self.zelupd = os.path.join(self.bin, "zelupd")
-        shutil.copy2(harness.Programs.zelupd, self.zelupd)
-        self.record = os.path.join(self.bin, "downver.inf")
-        self.temp = tempfile.mkdtemp(prefix="zel-e2e-tmp-")
-        self.addCleanup(lambda: shutil.rmtree(self.temp, ignore_errors=True))
         self.archives = {}
 
     def make_archive(self, name, readme):
         """An LZH archive of the new stand-in as ZEL.EXE and a readme, as bytes."""
         if name not in self.archives:
-            source = self.inst.new_source({"ZEL.EXE": "", "readme.txt": readme},
-                                          name="src-" + name)
-            path = os.path.join(self.inst.root, "pack-" + name)
-            specs = ["%s=%s" % (member, os.path.join(source, member))
-                     for member in ("ZEL.EXE", "readme.txt")]
-            subprocess.run([sys.executable, WRITER, "pack", path, *specs], check=True)
-            self.archives[name] = read(path, "rb")
+            self.archives[name] = webserve.make_archive(self.inst.root, name, readme)
         return self.archives[name]
 
     def publish(self, page_path, archive_path, body=None):
@@ -130,19 +38,6 @@ class WebTest(unittest.TestCase):
             name = archive_path.rsplit("/", 1)[1]
             self.site.routes[archive_path] = ("ok", self.make_archive(name, "from " + name))
 
-    def run_update(self, url, *options, dest=None):
-        env = dict(os.environ, TMPDIR=self.temp, ZELUPD_LIBRARY_PATH=LIBRARIES,
-                   no_proxy="127.0.0.1,localhost", NO_PROXY="127.0.0.1,localhost")
-        for name in ("http_proxy", "https_proxy", "all_proxy", "ALL_PROXY", "HTTPS_PROXY"):
-            env.pop(name, None)
-        return subprocess.run([self.zelupd, url, dest or self.inst.dest + "/", *options],
-                              env=env, stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
-
-    def assertReported(self, result, message):
-        self.assertEqual(result.returncode, 1, result)
-        self.assertEqual(result.stdout.decode("utf-8"), message + "\n")
-        self.assertEqual(message_box_lines(result.stderr), ["[Error] " + message])
-
     def assertInstalled(self, result, readme, starts=2):
         self.assertEqual(result.returncode, 0, result)
         self.assertEqual(message_box_lines(result.stderr), [])
@@ -151,9 +46,6 @@ class WebTest(unittest.TestCase):
         self.assertTrue(read(self.inst.exe, "rb").endswith(harness.NEW_MARK))
         self.assertEqual(read(os.path.join(self.inst.dest, "readme.txt")), readme)
         self.assertEqual(os.listdir(self.temp), [], "the work directory is gone")
-
-    def assertRecord(self, name):
-        self.assertEqual(read(self.record), "[ZelUpd]\nLastDown=%s\n" % name)
 
     def assertUntouched(self, first):
         """The old file manager still runs and nothing was installed."""
@@ -288,8 +180,9 @@ class WebTest(unittest.TestCase):
         self.site.routes["/dl/page.htm"] = ("ok", page(anchor("zel16.lzh")))
         self.site.routes["/dl/dots.htm"] = ("ok", page(anchor("..")))
         self.site.routes["/dl/dir.htm"] = ("ok", page(anchor("sub/")))
+        # ".." is resolved as a browser resolves it: the site's root, whose name is empty.
         for page_path, archive_url in (("/dl/page.htm", "/dl/zel16.lzh"),
-                                       ("/dl/dots.htm", "/dl/.."), ("/dl/dir.htm", "/dl/sub/")):
+                                       ("/dl/dots.htm", "/"), ("/dl/dir.htm", "/dl/sub/")):
             with self.subTest(page_path):
                 result = self.run_update(self.site.url(page_path))
                 self.assertReported(result, "ファイル[%s]のダウンロードに失敗しました"
@@ -321,7 +214,6 @@ class WebTest(unittest.TestCase):
 
 
 def main():
-    global LIBRARIES
     parser = argparse.ArgumentParser()
     parser.add_argument("--zelupd", required=True)
     parser.add_argument("--standin", required=True)
@@ -329,7 +221,7 @@ def main():
     args, rest = parser.parse_known_args()
     harness.Programs.zelupd = args.zelupd
     harness.Programs.standin = args.standin
-    LIBRARIES = args.libraries
+    webserve.Config.libraries = args.libraries
     if not os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
         sys.exit("run these tests on a session bus (dbus-run-session)")
     unittest.main(argv=[sys.argv[0], "-v", *rest])
