@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
   rtl::SetAnsiCodePage(rtl::CP_UTF8_);
   for (int i = 1; i < argc; ++i) {
     std::ifstream file(argv[i], std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
     const std::u16string link = app::FindModuleLink(app::DecodePage(bytes, ""));
     std::cout << argv[i] << '\t' << rtl::WideToAnsi(link, rtl::CP_UTF8_) << '\n';
   }
