@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "app/command_line.h"
+#include "app/installation.h"
 #include "app/zelupd_main.h"
 #include "platform/desktop.h"
 #include "platform/fs.h"
@@ -39,6 +40,12 @@ void WriteUtf8Line(std::string_view line) {
 }
 
 void RunUpdate(const TCommandLine& commandLine) {
+  // An installation that a killed run left half-done is put back before
+  // anything else happens to it.
+  if (RestoreInterruptedInstallation(commandLine.DestZelPath)) {
+    rtl::WriteErrLn("restored " + commandLine.DestZelPath +
+                    " from the backup of an interrupted update");
+  }
   CZelUpd updater;
   switch (SourceKindOf(commandLine.NewZelPath)) {
     case SourceKind::Page:

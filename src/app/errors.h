@@ -1,9 +1,17 @@
 // The update tool's exception family; each class carries only its message.
 #pragma once
 
+#include <string_view>
+
 #include "rtl/exceptions.h"
 
 namespace app {
+
+// Texts of the tool's own, beside the string table's, in UTF-8.
+inline constexpr std::string_view kInterruptedUtf8 = "処理が中断されました";
+inline constexpr std::string_view kRestoredUtf8 = " / インストール先は元に戻しました";
+inline constexpr std::string_view kNotRestoredUtf8 =
+    "インストール先[%s]を元に戻せませんでした（%s が残っています）";
 
 class EZelUpdError : public rtl::Exception {
  public:
@@ -51,6 +59,13 @@ class EFileCheckError : public EZelUpdError {
  public:
   using EZelUpdError::EZelUpdError;
   std::string_view ClassName() const noexcept override { return "EFileCheckError"; }
+};
+
+// The user asked the run to stop (Ctrl+C, a termination request).
+class EInterrupted : public EZelUpdError {
+ public:
+  using EZelUpdError::EZelUpdError;
+  std::string_view ClassName() const noexcept override { return "EInterrupted"; }
 };
 
 }  // namespace app

@@ -3,8 +3,10 @@
 #include "app/errors.h"
 #include "fileutil/dirtreat.h"
 #include "platform/fs.h"
+#include "platform/interrupt.h"
 #include "platform/process.h"
 #include "rtl/codepage.h"
+#include "rtl/console.h"
 #include "rtl/format.h"
 #include "rtl/strtable.h"
 
@@ -19,15 +21,36 @@ platform::WindowHandle FindRunningZel() {
                                                  std::nullopt);
 }
 
-bool CloseRunningZel(const platform::WindowHandle& window) {
+void CheckInterrupted() {
+  if (platform::Interrupted()) {
+    throw EInterrupted(rtl::Utf8ToAnsi(kInterruptedUtf8));
+  }
+}
+
+namespace {
+
+// Says on standard error, once, what the tool is waiting for: standard
+// output keeps the messages of failures alone.
+void Notice(bool* told, std::string_view text) {
+  if (told != nullptr && !*told) {
+    *told = true;
+    rtl::WriteErrLn(text);
+  }
+}
+
+}  // namespace
+
+bool CloseRunningZel(const platform::WindowHandle& window, TWaitNotices* notices) {
   platform::Desktop& desktop = platform::CurrentDesktop();
   desktop.PostMessage(window, platform::kWmQueryEndSession, 0, 0);
   desktop.PostMessage(window, platform::kWmClose, 0, 0);
+  Notice(notices != nullptr ? &notices->Close : nullptr, "waiting for the file manager to close");
 
   const std::string confirmTitle = rtl::Utf8ToAnsi(kConfirmTitleUtf8);
   platform::WindowHandle dialog;
   for (int poll = 1; dialog.IsNull(); ++poll) {
     platform::Sleep(kPollIntervalMs);
+    CheckInterrupted();
     dialog = desktop.FindWindowEx({}, {}, std::nullopt, confirmTitle);
     // A file manager that closes without asking is given the whole poll; a
     // dialog that turns up only in the last poll is answered by the next pass.
@@ -45,15 +68,15 @@ bool CloseRunningZel(const platform::WindowHandle& window) {
   return true;
 }
 
-bool PrepareDestination(const std::string& dest) {
+bool PrepareDestination(const std::string& dest, TWaitNotices* notices) {
   const platform::WindowHandle window = FindRunningZel();
-  if (!window.IsNull() && !CloseRunningZel(window)) {
+  if (!window.IsNull() && !CloseRunningZel(window, notices)) {
     throw ECloseFailure(rtl::LoadStr(rtl::SCloseFailure));
   }
-  return WaitZelWritable(dest);
+  return WaitZelWritable(dest, notices);
 }
 
-bool WaitZelWritable(const std::string& dest) {
+bool WaitZelWritable(const std::string& dest, TWaitNotices* notices) {
   const std::string exe = ZelExePath(dest);
   if (!platform::FileExists(exe)) {
     return true;
@@ -68,7 +91,10 @@ bool WaitZelWritable(const std::string& dest) {
       throw EFileCheckError(rtl::Format(rtl::LoadStr(rtl::SFileCheckFailed),
                                         {exe, static_cast<std::int64_t>(error.Code)}));
     }
+    Notice(notices != nullptr ? &notices->Writable : nullptr,
+           "waiting until " + exe + " can be written");
     platform::Sleep(kPollIntervalMs);
+    CheckInterrupted();
     if (++failures > kMaxBusyFailures) {
       return false;
     }

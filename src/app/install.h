@@ -18,14 +18,24 @@ inline constexpr std::uint32_t kPollIntervalMs = 100;
 inline constexpr int kConfirmPolls = 50;
 inline constexpr int kMaxBusyFailures = 50;  // so at most 51 attempts
 
+// Which waits the user has been told of, so that each is told once.
+struct TWaitNotices {
+  bool Close = false;
+  bool Writable = false;
+};
+
 // The first top-level window of the file manager's class, or null.
 platform::WindowHandle FindRunningZel();
 // Asks the file manager to close and answers its confirmation. False when
-// the confirmation has no Yes button to click.
-bool CloseRunningZel(const platform::WindowHandle& window);
+// the confirmation has no Yes button to click. Every wait ends early with
+// EInterrupted when the user asks the run to stop; `notices`, when given,
+// has each wait said once on standard error.
+bool CloseRunningZel(const platform::WindowHandle& window, TWaitNotices* notices = nullptr);
 // True when the executable in `dest` is missing or writable.
-bool PrepareDestination(const std::string& dest);
-bool WaitZelWritable(const std::string& dest);
+bool PrepareDestination(const std::string& dest, TWaitNotices* notices = nullptr);
+bool WaitZelWritable(const std::string& dest, TWaitNotices* notices = nullptr);
+// Raises EInterrupted once the user has asked the run to stop.
+void CheckInterrupted();
 void StartZel(const std::string& dest);
 void RunProgram(const std::string& commandLine);
 

@@ -13,8 +13,8 @@ constexpr std::size_t kWhatWidth = 48;
 
 }  // namespace
 
-TProgressLine::TProgressLine(std::string what)
-    : shown_(platform::StandardErrorIsTerminal()), what_(std::move(what)) {
+TProgressLine::TProgressLine(std::string what, std::string unit)
+    : shown_(platform::StandardErrorIsTerminal()), what_(std::move(what)), unit_(std::move(unit)) {
   if (what_.size() > kWhatWidth) {
     what_ = "..." + what_.substr(what_.size() - (kWhatWidth - 3));
   }
@@ -43,12 +43,13 @@ void TProgressLine::Update(std::uint64_t done, std::int64_t total) {
   Show();
 }
 
-std::string TProgressLine::Text(const std::string& what, std::uint64_t done, std::int64_t total) {
+std::string TProgressLine::Text(const std::string& what, std::uint64_t done, std::int64_t total,
+                                const std::string& unit) {
   std::string text = what + ": " + std::to_string(done);
   if (total < 0) {
-    return text + " bytes";
+    return text + " " + unit;
   }
-  text += " / " + std::to_string(total) + " bytes";
+  text += " / " + std::to_string(total) + " " + unit;
   // A body decoded on the way may outgrow the size the server announced.
   const auto whole = static_cast<std::uint64_t>(total);
   if (done <= whole) {
@@ -58,7 +59,7 @@ std::string TProgressLine::Text(const std::string& what, std::uint64_t done, std
 }
 
 void TProgressLine::Show() {
-  std::string line = Text(what_, done_, total_);
+  std::string line = Text(what_, done_, total_, unit_);
   const std::size_t width = line.size();
   // Blanks over what is left of a longer line before.
   if (width < width_) {

@@ -13,8 +13,8 @@ namespace app {
 
 class TProgressLine {
  public:
-  // `what` names what is fetched.
-  explicit TProgressLine(std::string what);
+  // `what` names what is under way; `unit` names what is counted.
+  explicit TProgressLine(std::string what, std::string unit = "bytes");
   // Ends the line, showing where the transfer stopped.
   ~TProgressLine();
   TProgressLine(const TProgressLine&) = delete;
@@ -24,13 +24,15 @@ class TProgressLine {
   void Update(std::uint64_t done, std::int64_t total);
 
   // The text of the line for a state of the transfer.
-  static std::string Text(const std::string& what, std::uint64_t done, std::int64_t total);
+  static std::string Text(const std::string& what, std::uint64_t done, std::int64_t total,
+                          const std::string& unit = "bytes");
 
  private:
   void Show();
 
   bool shown_;
   std::string what_;
+  std::string unit_;
   std::uint64_t done_ = 0;
   std::int64_t total_ = -1;
   std::chrono::steady_clock::time_point last_{};

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/errors.h"
+#include "app/install.h"
 #include "app/page_charset.h"
 #include "app/progress.h"
 #include "app/web_address.h"
@@ -214,6 +215,7 @@ void CZelUpd::UpdateFromPage(const std::string& url, const std::string& dest, bo
                              const std::string& downPath) {
   TFetchedPage page;
   if (!FetchPage(url, page)) {
+    CheckInterrupted();
     throw EFileDownloadError(rtl::Format(rtl::LoadStr(rtl::SPageDownloadFailed), {url}));
   }
   std::u16string baseHref;
@@ -268,6 +270,7 @@ void CZelUpd::Download(const std::string& wireUrl, const std::string& url,
         [&progress](std::uint64_t done, std::int64_t total) { progress.Update(done, total); });
   }
   if (result != platform::kDownloadOk) {
+    CheckInterrupted();
     ThrowDownloadFailed(url);
   }
   // A login or error page answered in place of the archive is not kept:

@@ -2,11 +2,15 @@
 
 #include "app/errors.h"
 #include "app/install.h"
+#include "app/installation.h"
+#include "app/progress.h"
 #include "archive/archive_file.h"
 #include "fileutil/dirtreat.h"
 #include "platform/com.h"
 #include "platform/fs.h"
+#include "platform/interrupt.h"
 #include "rtl/codepage.h"
+#include "rtl/console.h"
 #include "rtl/format.h"
 #include "rtl/mbcs.h"
 #include "rtl/strtable.h"
@@ -29,6 +33,52 @@ bool WorkDirectoryIsEmpty(const std::string& dir) {
   return true;
 }
 
+void StartZelQuietly(const std::string& dest) noexcept {
+  try {
+    StartZel(dest);
+  } catch (...) {
+    // The failure being reported matters more than this one.
+  }
+}
+
+// Brings the planned tree in as one change: any failure undoes it all.
+void InstallPlan(const TInstallPlan& plan) {
+  TInstallation installation(plan.Dest);
+  try {
+    for (const std::string& folder : plan.Directories) {
+      CheckInterrupted();
+      installation.MakeDirectory(folder);
+    }
+    TProgressLine progress("installing into " + plan.Dest, "files");
+    std::uint64_t done = 0;
+    for (const TPlannedFile& file : plan.Files) {
+      CheckInterrupted();
+      installation.PlaceFile(file);
+      progress.Update(++done, static_cast<std::int64_t>(plan.Files.size()));
+    }
+    installation.Commit();
+  } catch (const rtl::Exception& e) {
+    const std::string note =
+        installation.RollBack()
+            ? rtl::Utf8ToAnsi(kRestoredUtf8)
+            : " / " + rtl::Format(rtl::Utf8ToAnsi(kNotRestoredUtf8),
+                                  {plan.Dest, plan.Dest + std::string(kBackupFolder)});
+    throw EZelUpdError(e.Message() + note);
+  }
+}
+
+// Removes a work directory whatever happens after it was made.
+class TWorkDirectory {
+ public:
+  explicit TWorkDirectory(std::string path) : path_(std::move(path)) {}
+  ~TWorkDirectory() { (void)fileutil::DeleteTreeQuietly(path_); }
+  TWorkDirectory(const TWorkDirectory&) = delete;
+  TWorkDirectory& operator=(const TWorkDirectory&) = delete;
+
+ private:
+  std::string path_;
+};
+
 }  // namespace
 
 CZelUpd::CZelUpd() : CZelUpd(rtl::ExtractFilePath(platform::GetModuleFileName())) {}
@@ -41,12 +91,38 @@ CZelUpd::~CZelUpd() {
 
 void CZelUpd::UpdateFromDirectory(const std::string& source, const std::string& dest,
                                   bool deleteSource) {
-  // The file manager may stay busy for as long as it likes; only the user ends this wait.
-  while (!PrepareDestination(dest)) {
+  Install(source, dest, deleteSource, false);
+}
+
+void CZelUpd::Install(const std::string& source, const std::string& dest, bool removeSource,
+                      bool ownSource) {
+  const TInstallPlan plan = PlanInstallation(source, dest, ownSource);
+  for (const std::string& name : plan.LeftOut) {
+    rtl::WriteErrLn("not installed (name begins with a period): " + name);
   }
-  fileutil::CopyDirectory(source, dest, true);
-  if (deleteSource) {
-    fileutil::DeleteDirectory(source);
+  const bool wasRunning = !FindRunningZel().IsNull();
+  try {
+    TWaitNotices notices;
+    // The file manager may stay busy for as long as it likes; only the user
+    // ends this wait.
+    while (!PrepareDestination(dest, &notices)) {
+    }
+    CheckInterrupted();
+    InstallPlan(plan);
+  } catch (const rtl::Exception&) {
+    // A file manager the tool closed is not left closed.
+    if (wasRunning && FindRunningZel().IsNull()) {
+      StartZelQuietly(dest);
+    }
+    throw;
+  }
+  if (removeSource) {
+    try {
+      fileutil::DeleteTree(source);
+    } catch (const rtl::Exception&) {
+      StartZelQuietly(dest);
+      throw;
+    }
   }
   StartZel(dest);
 }
@@ -85,15 +161,16 @@ void CZelUpd::InstallArchive(const std::string& archive, const std::string& sour
   if (platform::CreateDirectory(workDir).Failed()) {
     throw ECreateDirError(rtl::Format(rtl::LoadStr(rtl::SCreateDirFailed), {workDir}));
   }
+  const TWorkDirectory removedInAnyCase(workDir);
   const int result = ExtractAll(archive, workDir);
+  CheckInterrupted();
   // A library that failed and left nothing would otherwise close the file
   // manager only to start the same version again, and report success.
   if (result != 0 && WorkDirectoryIsEmpty(workDir)) {
-    (void)platform::RemoveDirectory(workDir);
     throw EArchiveFileError(rtl::Format(
         rtl::Utf8ToAnsi("書庫[%s]を展開できませんでした (コード 0x%x)"), {archive, result}));
   }
-  UpdateFromDirectory(workDir, dest, true);
+  Install(workDir, dest, true, true);
 }
 
 int ExtractAll(const std::string& archive, const std::string& dir) {
@@ -107,6 +184,16 @@ int ExtractAll(const std::string& archive, const std::string& dir) {
   // member it cannot write, and extract everything without asking.
   options.jse = 1;
   options.jso = 1;
+  // Members counted on the terminal; a request to stop ends the extraction.
+  TProgressLine progress("extracting " + archive, "files");
+  std::uint64_t members = 0;
+  archiveFile.OnProgress = [&](archive::TArchiveFile& /*sender*/, int state,
+                               arcapi::TExtractingInfoEx* /*info*/, bool& abort) {
+    if (state == arcapi::kExtractBegin) {
+      progress.Update(++members, -1);
+    }
+    abort = abort || platform::Interrupted();
+  };
   // Whatever the work directory holds afterwards is installed.
   return archiveFile.ExtractFiles(nullptr, nullptr, archive::FileItems{std::string(kAllMembers)},
                                   dir);

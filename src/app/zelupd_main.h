@@ -32,6 +32,12 @@ class CZelUpd {
                          const std::string& downPath);
 
  private:
+  // Installs the tree of `source` into `dest` as one change, checked before
+  // the file manager is closed and undone when it fails; removes `source`
+  // afterwards when asked. `ownSource`: a work directory of the tool's, whose
+  // files may be moved.
+  void Install(const std::string& source, const std::string& dest, bool removeSource,
+               bool ownSource);
   // Downloads `wireUrl` (the address `url` as it is sent) to `localPath`;
   // what is not an archive is not kept.
   void Download(const std::string& wireUrl, const std::string& url, const std::string& localPath);

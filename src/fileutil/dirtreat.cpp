@@ -79,6 +79,116 @@ void DeleteDirectory(const std::string& dir) {
   }
 }
 
+std::vector<TTreeEntry> ListTree(const std::string& dir, std::vector<std::string>* leftOut) {
+  if (!platform::DirectoryExists(dir)) {
+    throw EDirectoryError(rtl::Format(rtl::LoadStr(rtl::SDirMissing), {dir}));
+  }
+  const std::string root = AddBackslash(dir);
+  std::vector<TTreeEntry> entries;
+  // Breadth first through a list that grows behind the reading position:
+  // no recursion, and every directory comes before its entries.
+  std::vector<std::string> pending{std::string()};
+  for (std::size_t next = 0; next < pending.size(); ++next) {
+    const std::string prefix = pending[next].empty() ? "" : AddBackslash(pending[next]);
+    platform::DirectorySearch search(root + prefix + "*");
+    platform::FindData found;
+    while (search.Next(found)) {
+      if (found.Name == "." || found.Name == "..") {
+        continue;
+      }
+      const std::string relative = prefix + found.Name;
+      if (found.Name[0] == '.') {
+        if (leftOut != nullptr) {
+          leftOut->push_back(relative);
+        }
+        continue;
+      }
+      const platform::EntryKind kind = platform::GetEntryKind(root + relative);
+      // A link's size is that of what it leads to.
+      entries.push_back({relative, kind, kind == platform::EntryKind::Directory ? 0 : found.Size});
+      if (kind == platform::EntryKind::Directory) {
+        pending.push_back(relative);
+      }
+    }
+  }
+  return entries;
+}
+
+namespace {
+
+// The entries of `dir` (with its delimiter) other than "." and "..".
+std::vector<std::string> NamesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  platform::DirectorySearch search(dir + "*");
+  platform::FindData found;
+  while (search.Next(found)) {
+    if (found.Name != "." && found.Name != "..") {
+      names.push_back(found.Name);
+    }
+  }
+  return names;
+}
+
+// Removes the tree; `fail` decides what a failure does (raise, or note it
+// and go on).
+template <class OnFailure>
+void RemoveTree(const std::string& dir, OnFailure fail) {
+  // Directories in the order found; removed last to first, so each one is
+  // empty by the time its turn comes.
+  std::vector<std::string> directories{AddBackslash(dir)};
+  for (std::size_t next = 0; next < directories.size(); ++next) {
+    const std::string current = directories[next];
+    for (const std::string& name : NamesIn(current)) {
+      const std::string path = current + name;
+      if (platform::GetEntryKind(path) == platform::EntryKind::Directory) {
+        directories.push_back(AddBackslash(path));
+      } else if (const platform::SysError error = platform::DeleteFile(path); error.Failed()) {
+        fail(EFileDeleteError(rtl::Format(rtl::LoadStr(rtl::SFileDeleteFailed),
+                                          {path, MessageText(error), CodeOf(error)})));
+      }
+    }
+  }
+  for (auto it = directories.rbegin(); it != directories.rend(); ++it) {
+    const std::string path = it + 1 == directories.rend() ? dir : it->substr(0, it->size() - 1);
+    if (const platform::SysError error = platform::RemoveDirectory(path); error.Failed()) {
+      fail(EDirectoryDeleteError(rtl::Format(rtl::LoadStr(rtl::SDirDeleteFailed),
+                                             {path, MessageText(error), CodeOf(error)})));
+    }
+  }
+}
+
+}  // namespace
+
+void DeleteTree(const std::string& dir) {
+  if (!platform::DirectoryExists(dir)) {
+    throw EDirectoryError(rtl::Format(rtl::LoadStr(rtl::SDirMissing), {dir}));
+  }
+  // A link to a directory goes itself; what it leads to stays.
+  if (platform::GetEntryKind(rtl::ExcludeTrailingPathDelimiter(dir)) == platform::EntryKind::Link) {
+    if (const platform::SysError error =
+            platform::DeleteFile(rtl::ExcludeTrailingPathDelimiter(dir));
+        error.Failed()) {
+      throw EDirectoryDeleteError(rtl::Format(rtl::LoadStr(rtl::SDirDeleteFailed),
+                                              {dir, MessageText(error), CodeOf(error)}));
+    }
+    return;
+  }
+  RemoveTree(dir, [](const auto& error) { throw error; });
+}
+
+bool DeleteTreeQuietly(const std::string& dir) noexcept {
+  bool complete = true;
+  try {
+    if (platform::GetEntryKind(dir) != platform::EntryKind::Directory) {
+      return platform::GetEntryKind(dir) == platform::EntryKind::None;
+    }
+    RemoveTree(dir, [&complete](const auto& /*error*/) { complete = false; });
+  } catch (...) {
+    return false;
+  }
+  return complete;
+}
+
 std::string GetTempDirectory() {
   std::string path;
   if (const platform::SysError error = platform::GetTempPath(path); error.Failed()) {

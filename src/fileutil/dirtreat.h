@@ -3,10 +3,13 @@
 // No operation descends into subdirectories.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/error.h"
+#include "platform/fs.h"
 #include "rtl/exceptions.h"
 
 namespace fileutil {
@@ -66,6 +69,28 @@ void ForEachEntry(const std::string& dir, EntryCallback callback, CExtraCopyPara
 void CopyDirectory(const std::string& source, const std::string& dest, bool overwrite);
 // Deletes the entries, then the directory by the path as given.
 void DeleteDirectory(const std::string& dir);
+
+// One entry of a directory tree: its path below the tree's root (names
+// joined by the path delimiter), what it is (links not followed) and, for a
+// file or a link to one, the size of the file.
+struct TTreeEntry {
+  std::string Relative;
+  platform::EntryKind Kind = platform::EntryKind::None;
+  std::uint64_t Size = 0;
+};
+
+// Every entry below `dir`, each directory before what it holds, without
+// following links. Entries whose names begin with "." are left out with
+// all they hold; their paths go to `leftOut` when it is given. Raises
+// EDirectoryError for a missing directory.
+std::vector<TTreeEntry> ListTree(const std::string& dir, std::vector<std::string>* leftOut);
+
+// Removes `dir` with everything below it, names beginning with "." too. A
+// link is removed itself, never followed. Raises the deletion errors.
+void DeleteTree(const std::string& dir);
+// The same for cleaning up after a failure: never raises, and goes on
+// past what it cannot remove. False when something stayed.
+bool DeleteTreeQuietly(const std::string& dir) noexcept;
 
 std::string GetTempDirectory();
 // Creates a new empty file with a unique name in `dir` and returns its path.

@@ -13,6 +13,7 @@ inline constexpr std::uint32_t kErrorFileNotFound = 2;
 inline constexpr std::uint32_t kErrorPathNotFound = 3;
 inline constexpr std::uint32_t kErrorAccessDenied = 5;
 inline constexpr std::uint32_t kErrorSharingViolation = 32;
+inline constexpr std::uint32_t kErrorNotSupported = 50;
 inline constexpr std::uint32_t kErrorFileExists = 80;
 inline constexpr std::uint32_t kErrorDiskFull = 112;
 inline constexpr std::uint32_t kErrorDirNotEmpty = 145;

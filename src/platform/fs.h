@@ -34,6 +34,37 @@ SysError DeleteFile(const std::string& path);
 SysError CreateDirectory(const std::string& path);
 SysError RemoveDirectory(const std::string& path);
 
+// What stands at a path, links not followed.
+enum class EntryKind { None, File, Directory, Link, Other };
+EntryKind GetEntryKind(const std::string& path);
+// The full path with every link resolved; empty when it leads nowhere.
+std::string RealPath(const std::string& path);
+// The error `code` with the system's text for it, as a failing call would
+// report it (kErrorNotSupported for a pipe, socket or device where a file
+// must be, kErrorDiskFull for a volume without room).
+SysError SystemError(std::uint32_t code);
+
+// Renames `from` to `to` on one volume, replacing a file at `to` in one
+// step: a reader sees the old file or the new one, never neither.
+SysError RenameReplacing(const std::string& from, const std::string& to);
+// A second name `link` for the existing file `existing` (same volume).
+SysError CreateHardLink(const std::string& link, const std::string& existing);
+// Copies `source` to the new file `target` (which must not exist), keeping
+// mode and times, and makes its data durable before returning. A source
+// that is no regular file is refused without being opened.
+SysError CopyNewFileDurably(const std::string& source, const std::string& target);
+// Appends `data` to the file at `path` (made when missing) and makes it
+// durable before returning: a journal that outlives a crash.
+SysError AppendToFile(const std::string& path, std::string_view data);
+// Makes the data of a file, or the entries of a directory, durable.
+SysError FlushFile(const std::string& path);
+SysError FlushDirectory(const std::string& path);
+// The bytes the user may still write on the volume that holds `path`.
+SysError GetFreeSpace(const std::string& path, std::uint64_t& bytes);
+// Whether the existing paths `a` and `b` are on the same volume, so that a
+// file can be renamed from one to the other.
+bool SameVolume(const std::string& a, const std::string& b);
+
 // Creates the file at `path`, replacing any file of that name, writes `data`
 // to it in one block and closes it, also after a failed write. `Created`
 // tells a file that could not be created from one that could not be written.

@@ -96,6 +96,13 @@ std::string IncludeTrailingPathDelimiter(std::string_view path) {
   return IncludeTrailingDelimiter(path, PathDelim);
 }
 
+std::string ExcludeTrailingPathDelimiter(std::string_view path) {
+  if (path.size() > 1 && HasTrailingDelimiter(path, PathDelim)) {
+    path.remove_suffix(1);
+  }
+  return std::string(path);
+}
+
 std::string ExtractFilePath(std::string_view fileName) {
   return std::string(fileName.substr(0, LastDelimiter(PathSeparators(), fileName)));
 }

@@ -36,6 +36,8 @@ bool HasTrailingDelimiter(std::string_view path, char delimiter);
 // Appends `delimiter` unless the path is empty or already ends with it.
 std::string IncludeTrailingDelimiter(std::string_view path, char delimiter);
 std::string IncludeTrailingPathDelimiter(std::string_view path);
+// The path without its trailing delimiter (a lone root delimiter stays).
+std::string ExcludeTrailingPathDelimiter(std::string_view path);
 
 // File name parts; the separators are PathDelim and DriveDelim.
 std::string ExtractFilePath(std::string_view fileName);  // with trailing delimiter

@@ -44,6 +44,8 @@ std::uint32_t WindowsCodeOf(int error) {
       return 193;  // not a valid application
     case EIO:
       return 1117;  // I/O device error
+    case ENOTSUP:
+      return kErrorNotSupported;
     default:
       return 31;  // a device attached to the system is not functioning
   }

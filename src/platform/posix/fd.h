@@ -9,6 +9,7 @@ namespace platform::posix {
 
 class Fd {
  public:
+  Fd() = default;
   explicit Fd(int fd) : fd_(fd) {}
   ~Fd() {
     if (fd_ >= 0) {
@@ -17,6 +18,17 @@ class Fd {
   }
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
+  Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  Fd& operator=(Fd&& other) noexcept {
+    if (this != &other) {
+      if (fd_ >= 0) {
+        ::close(fd_);
+      }
+      fd_ = other.fd_;
+      other.fd_ = -1;
+    }
+    return *this;
+  }
   int Get() const { return fd_; }
   bool Valid() const { return fd_ >= 0; }
   // Closes now and reports a failed close (lost written data).
@@ -27,7 +39,7 @@ class Fd {
   }
 
  private:
-  int fd_;
+  int fd_ = -1;
 };
 
 }  // namespace platform::posix

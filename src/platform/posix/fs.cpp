@@ -3,12 +3,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <random>
 #include <string_view>
 #include <vector>
@@ -50,6 +52,44 @@ SysError CopyData(int from, int to) {
       done += put;
     }
   }
+}
+
+// Opens `source` for a copy once it is known to be a regular file: opening
+// a pipe would wait for a writer for ever, opening a device may act on it.
+SysError OpenCopySource(const std::string& source, Fd& from, struct stat& st) {
+  if (::stat(source.c_str(), &st) != 0) {
+    return LastError();
+  }
+  if (!S_ISREG(st.st_mode)) {
+    return S_ISDIR(st.st_mode) ? FromErrno(EISDIR) : SystemError(kErrorNotSupported);
+  }
+  from = Fd(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!from.Valid()) {
+    return LastError();
+  }
+  if (::fstat(from.Get(), &st) != 0) {
+    return LastError();
+  }
+  return S_ISREG(st.st_mode) ? SysError{} : SystemError(kErrorNotSupported);
+}
+
+SysError CopyOpened(int from, const struct stat& st, int to) {
+  if (SysError error = CopyData(from, to); error.Failed()) {
+    return error;
+  }
+  // The mode of a replaced file is the source's, as the times are.
+  if (::fchmod(to, st.st_mode & 07777) != 0) {
+    return LastError();
+  }
+  const std::array<struct timespec, 2> times{st.st_atim, st.st_mtim};
+  if (::futimens(to, times.data()) != 0) {
+    return LastError();
+  }
+  return {};
+}
+
+SysError SyncFd(int fd) {
+  return ::fsync(fd) == 0 ? SysError{} : LastError();
 }
 
 std::uint32_t AttributesOf(const struct stat& st, std::string_view name) {
@@ -116,34 +156,144 @@ bool FileExists(const std::string& path) {
 }
 
 SysError CopyFile(const std::string& source, const std::string& target, bool failIfExists) {
-  Fd from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!from.Valid()) {
-    return LastError();
-  }
+  Fd from;
   struct stat st {};
-  if (::fstat(from.Get(), &st) != 0) {
-    return LastError();
-  }
-  if (!S_ISREG(st.st_mode)) {
-    return FromErrno(EISDIR);
+  if (SysError error = OpenCopySource(source, from, st); error.Failed()) {
+    return error;
   }
   const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
   Fd to(::open(target.c_str(), flags, st.st_mode & 07777));
   if (!to.Valid()) {
     return LastError();
   }
-  if (SysError error = CopyData(from.Get(), to.Get()); error.Failed()) {
+  if (SysError error = CopyOpened(from.Get(), st, to.Get()); error.Failed()) {
     return error;
   }
-  // The mode of a replaced file is the source's, as the times are.
-  if (::fchmod(to.Get(), st.st_mode & 07777) != 0) {
+  return to.Close();
+}
+
+SysError CopyNewFileDurably(const std::string& source, const std::string& target) {
+  Fd from;
+  struct stat st {};
+  if (SysError error = OpenCopySource(source, from, st); error.Failed()) {
+    return error;
+  }
+  Fd to(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777));
+  if (!to.Valid()) {
     return LastError();
   }
-  const std::array<struct timespec, 2> times{st.st_atim, st.st_mtim};
-  if (::futimens(to.Get(), times.data()) != 0) {
-    return LastError();
+  if (SysError error = CopyOpened(from.Get(), st, to.Get()); error.Failed()) {
+    return error;
+  }
+  if (SysError error = SyncFd(to.Get()); error.Failed()) {
+    return error;
   }
   return to.Close();
+}
+
+EntryKind GetEntryKind(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) {
+    return EntryKind::None;
+  }
+  if (S_ISREG(st.st_mode)) {
+    return EntryKind::File;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    return EntryKind::Directory;
+  }
+  return S_ISLNK(st.st_mode) ? EntryKind::Link : EntryKind::Other;
+}
+
+std::string RealPath(const std::string& path) {
+  const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
+                                                         &std::free);
+  return real ? std::string(real.get()) : std::string();
+}
+
+SysError SystemError(std::uint32_t code) {
+  switch (code) {
+    case kErrorSuccess:
+      return {};
+    case kErrorAccessDenied:
+      return FromErrno(EACCES);
+    case kErrorNotSupported:
+      return FromErrno(ENOTSUP);
+    case kErrorDiskFull:
+      return FromErrno(ENOSPC);
+    default:
+      return SysError{code, FromErrno(EIO).Text};
+  }
+}
+
+SysError AppendToFile(const std::string& path, std::string_view data) {
+  Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
+  if (!fd.Valid()) {
+    return LastError();
+  }
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t put = ::write(fd.Get(), data.data() + done, data.size() - done);
+    if (put < 0 && errno == EINTR) {
+      continue;
+    }
+    if (put <= 0) {
+      return put < 0 ? LastError() : FromErrno(EIO);
+    }
+    done += static_cast<std::size_t>(put);
+  }
+  if (SysError error = SyncFd(fd.Get()); error.Failed()) {
+    return error;
+  }
+  return fd.Close();
+}
+
+SysError RenameReplacing(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0 ? SysError{} : LastError();
+}
+
+SysError CreateHardLink(const std::string& link, const std::string& existing) {
+  return ::link(existing.c_str(), link.c_str()) == 0 ? SysError{} : LastError();
+}
+
+SysError FlushFile(const std::string& path) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.Valid()) {
+    return LastError();
+  }
+  if (SysError error = SyncFd(fd.Get()); error.Failed()) {
+    return error;
+  }
+  return fd.Close();
+}
+
+SysError FlushDirectory(const std::string& path) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.Valid()) {
+    return LastError();
+  }
+  // Some file systems cannot sync a directory; their entries are then as
+  // durable as they get.
+  if (::fsync(fd.Get()) != 0 && errno != EINVAL && errno != EROFS) {
+    return LastError();
+  }
+  return fd.Close();
+}
+
+SysError GetFreeSpace(const std::string& path, std::uint64_t& bytes) {
+  struct statvfs vfs {};
+  if (::statvfs(path.c_str(), &vfs) != 0) {
+    return LastError();
+  }
+  bytes = static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;
+  return {};
+}
+
+bool SameVolume(const std::string& a, const std::string& b) {
+  struct stat first {};
+  struct stat second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev;
 }
 
 bool VolumeHasNamedStreams(const std::string& /*path*/) {

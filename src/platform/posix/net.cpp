@@ -10,6 +10,7 @@
 #include <cstring>
 #include <random>
 
+#include "platform/interrupt.h"
 #include "platform/posix/curl_net.h"
 #include "platform/posix/fd.h"
 #include "rtl/mbcs.h"
@@ -244,6 +245,12 @@ class CurlRequest final : public InternetRequest {
   // One step of the transfer: what can be done now, then a wait for the
   // connection (at most a second, so the stall limit is checked).
   void Pump() {
+    // A user's request to stop ends the transfer as a broken one.
+    if (Interrupted()) {
+      ended_ = true;
+      result_ = CURLE_ABORTED_BY_CALLBACK;
+      return;
+    }
     int running = 0;
     if (curl_multi_perform(multi_.get(), &running) != CURLM_OK) {
       ended_ = true;
@@ -405,17 +412,20 @@ std::int32_t DownloadResultOf(CURLcode result) {
 
 int OnTransferInfo(void* listener, curl_off_t total, curl_off_t done, curl_off_t /*ulTotal*/,
                    curl_off_t /*ulDone*/) {
+  const auto& progress = *static_cast<const TransferProgress*>(listener);
   // Nothing may be thrown through libcurl; a listener that fails is only
   // not told any more.
   try {
-    (*static_cast<const TransferProgress*>(listener))(static_cast<std::uint64_t>(done),
-                                                      total > 0 ? total : -1);
+    if (progress) {
+      progress(static_cast<std::uint64_t>(done), total > 0 ? total : -1);
+    }
   } catch (...) {
   }
-  return 0;
+  // A user's request to stop ends the transfer; the part file goes with it.
+  return Interrupted() ? 1 : 0;
 }
 
-bool ReportProgress(CURL* easy, const TransferProgress& progress) {
+bool WatchProgress(CURL* easy, const TransferProgress& progress) {
   return curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &OnTransferInfo) == CURLE_OK &&
          curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &progress) == CURLE_OK &&
          curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
@@ -440,7 +450,7 @@ class CurlUrlDownloader final : public UrlDownloader {
         curl_easy_setopt(easy.get(), CURLOPT_FAILONERROR, 1L) != CURLE_OK ||
         curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, &PartFile::OnData) != CURLE_OK ||
         curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &part) != CURLE_OK ||
-        (progress && !ReportProgress(easy.get(), progress))) {
+        !WatchProgress(easy.get(), progress)) {
       return kInetEDownloadFailure;
     }
     const CURLcode result = curl_easy_perform(easy.get());
