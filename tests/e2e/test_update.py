@@ -137,24 +137,21 @@ class UpdateTest(unittest.TestCase):
         result = run_zelupd([source + "/", missing])
         self.assertReportedOnce(result, "インストール先ディレクトリ[%s]が存在しません" % missing)
 
-    def test_subdirectory_in_the_source_stops_the_copy_after_the_files_before_it(self):
+    def test_a_subfolder_is_installed_and_a_hidden_name_left_out(self):
         self.inst.install_old()
         first = self.inst.start()
-        source = self.inst.new_source({"a": "1", "b": "2", "c": "3", "d": "4", "sub": None})
-        order = [name for name in os.listdir(source)]
+        source = self.inst.new_source({"ZEL.EXE": "", "a": "1", "sub": None, ".hidden": "h"})
+        with open(os.path.join(source, "sub", "b"), "w") as f:
+            f.write("2")
         result = run_zelupd([source + "/", self.inst.dest])
-        self.assertReportedOnce(
-            result,
-            "ファイル[%s/sub]をディレクトリ[%s/]にコピーできませんでした Is a directory(5)"
-            % (source, self.inst.dest))
-        before = order[:order.index("sub")]
-        for name in order:
-            if name != "sub":
-                self.assertEqual(os.path.exists(os.path.join(self.inst.dest, name)),
-                                 name in before, name)
-        # The file manager was closed and stays closed.
+        self.assertEqual(result.returncode, 0, result)
+        self.assertEqual(result.stdout, b"")
+        self.assertIn(b"not installed (name begins with a period): .hidden", result.stderr)
+        self.assertEqual(read(os.path.join(self.inst.dest, "sub", "b")), "2")
+        self.assertFalse(os.path.exists(os.path.join(self.inst.dest, ".hidden")))
+        self.assertFalse(os.path.exists(os.path.join(self.inst.dest, ".zelupd-backup")))
         self.assertEqual(first.wait(timeout=10), 0)
-        self.assertEqual(len(self.inst.started_pids()), 1)
+        self.assertRestartedNew()
 
     def test_missing_source_directory(self):
         missing = os.path.join(self.inst.root, "none") + "/"
