@@ -76,6 +76,20 @@ bool PrepareDestination(const std::string& dest, TWaitNotices* notices) {
   return WaitZelWritable(dest, notices);
 }
 
+void CheckZelWritable(const std::string& dest) {
+  const std::string exe = ZelExePath(dest);
+  if (!platform::FileExists(exe)) {
+    return;
+  }
+  // In use is the running file manager's doing and is waited for later;
+  // anything else will not pass by waiting.
+  const platform::SysError error = platform::TestOpenForWriting(exe);
+  if (error.Failed() && error.Code != platform::kErrorSharingViolation) {
+    throw EFileCheckError(rtl::Format(rtl::LoadStr(rtl::SFileCheckFailed),
+                                      {exe, static_cast<std::int64_t>(error.Code)}));
+  }
+}
+
 bool WaitZelWritable(const std::string& dest, TWaitNotices* notices) {
   const std::string exe = ZelExePath(dest);
   if (!platform::FileExists(exe)) {

@@ -34,6 +34,10 @@ bool CloseRunningZel(const platform::WindowHandle& window, TWaitNotices* notices
 // True when the executable in `dest` is missing or writable.
 bool PrepareDestination(const std::string& dest, TWaitNotices* notices = nullptr);
 bool WaitZelWritable(const std::string& dest, TWaitNotices* notices = nullptr);
+// Raises EFileCheckError when the executable in `dest` cannot be opened for
+// writing for a reason other than being in use: checked before the file
+// manager is closed.
+void CheckZelWritable(const std::string& dest);
 // Raises EInterrupted once the user has asked the run to stop.
 void CheckInterrupted();
 void StartZel(const std::string& dest);

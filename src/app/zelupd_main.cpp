@@ -97,6 +97,7 @@ void CZelUpd::UpdateFromDirectory(const std::string& source, const std::string& 
 void CZelUpd::Install(const std::string& source, const std::string& dest, bool removeSource,
                       bool ownSource) {
   const TInstallPlan plan = PlanInstallation(source, dest, ownSource);
+  CheckZelWritable(dest);
   for (const std::string& name : plan.LeftOut) {
     rtl::WriteErrLn("not installed (name begins with a period): " + name);
   }
