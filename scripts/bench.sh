@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs the benchmarks: extracting a ~50 MB LZH archive through the facade
-# and with bsdtar, printing the speed ratio; parsing the HTML of four
-# documentation packages with THtmlParser, libxml2 and gumbo; and
-# pathological pages at two sizes (see bench/README.md). Not a test: it
-# never fails on speed. Arguments go to the extraction benchmark.
+# and with bsdtar, printing the speed ratio; installing it with zelupd and
+# with bsdtar and cp -a; parsing the HTML of four documentation packages
+# with THtmlParser, libxml2 and gumbo; and pathological pages at two sizes
+# (see bench/README.md). Not a test: it never fails on speed. Arguments go
+# to the extraction benchmark.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/install-deps.sh" --bench
@@ -19,6 +20,8 @@ if [ ! -f "$archive" ]; then
 fi
 echo "== extracting $(du -h "$archive" | cut -f1) archive"
 "$dir/bench/zel_extract_bench" "$archive" "$@"
+echo "== installing the archive: zelupd against bsdtar -xf and cp -a"
+python3 "$here/bench/install_bench.py" "$dir/bin/zelupd" "$archive" "$dir/lib/zelupd"
 
 # Where the packages libboost1.74-doc, sqlite3-doc, git-doc, abs-guide and
 # python3.11-doc put their HTML.

@@ -9,7 +9,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
   libsystemd-dev dbus-daemon
-  python3 util-linux procps
+  python3 util-linux mount procps
   clang clang-format clang-tidy
   libarchive-dev
   libcurl4-openssl-dev libsimpleini-dev
