@@ -43,7 +43,7 @@ void RunUpdate(const TCommandLine& commandLine) {
   // An installation that a killed run left half-done is put back before
   // anything else happens to it.
   if (RestoreInterruptedInstallation(commandLine.DestZelPath)) {
-    rtl::WriteErrLn("restored " + commandLine.DestZelPath +
+    rtl::WriteErrLn("restored " + rtl::EscapeControlCharacters(commandLine.DestZelPath) +
                     " from the backup of an interrupted update");
   }
   CZelUpd updater;
@@ -101,8 +101,10 @@ int RunZelUpd(const rtl::TStringList& arguments) {
   try {
     RunUpdate(commandLine);
   } catch (const rtl::Exception& e) {
-    rtl::WriteLn(e.Message());
-    platform::CurrentDesktop().MessageBox({}, e.Message(), "Error", platform::kMbOk);
+    // Names in messages come from archives and pages: never raw controls.
+    const std::string message = rtl::EscapeControlCharacters(e.Message());
+    rtl::WriteLn(message);
+    platform::CurrentDesktop().MessageBox({}, message, "Error", platform::kMbOk);
     return 1;
   }
   return 0;

@@ -1,10 +1,13 @@
 #include "app/zelupd_main.h"
 
+#include <algorithm>
+
 #include "app/errors.h"
 #include "app/install.h"
 #include "app/installation.h"
 #include "app/progress.h"
 #include "archive/archive_file.h"
+#include "archive/result_text.h"
 #include "fileutil/dirtreat.h"
 #include "platform/com.h"
 #include "platform/fs.h"
@@ -22,15 +25,12 @@ constexpr std::string_view kWorkDirPrefix = "TMP";
 constexpr std::string_view kAllMembers = "*.*";
 constexpr std::uint32_t kExtractOutputSize = 8192;
 
-bool WorkDirectoryIsEmpty(const std::string& dir) {
-  platform::DirectorySearch search(rtl::IncludeTrailingPathDelimiter(dir) + "*");
-  platform::FindData entry;
-  while (search.Next(entry)) {
-    if (entry.Name != "." && entry.Name != "..") {
-      return false;
-    }
-  }
-  return true;
+// Whether the extraction left a file that would be installed.
+bool HoldsAFile(const std::string& dir) {
+  const std::vector<fileutil::TTreeEntry> entries = fileutil::ListTree(dir, nullptr);
+  return std::any_of(entries.begin(), entries.end(), [](const fileutil::TTreeEntry& entry) {
+    return entry.Kind != platform::EntryKind::Directory;
+  });
 }
 
 void StartZelQuietly(const std::string& dest) noexcept {
@@ -99,7 +99,8 @@ void CZelUpd::Install(const std::string& source, const std::string& dest, bool r
   const TInstallPlan plan = PlanInstallation(source, dest, ownSource);
   CheckZelWritable(dest);
   for (const std::string& name : plan.LeftOut) {
-    rtl::WriteErrLn("not installed (name begins with a period): " + name);
+    rtl::WriteErrLn("not installed (name begins with a period): " +
+                    rtl::EscapeControlCharacters(name));
   }
   const bool wasRunning = !FindRunningZel().IsNull();
   try {
@@ -165,11 +166,14 @@ void CZelUpd::InstallArchive(const std::string& archive, const std::string& sour
   const TWorkDirectory removedInAnyCase(workDir);
   const int result = ExtractAll(archive, workDir);
   CheckInterrupted();
-  // A library that failed and left nothing would otherwise close the file
-  // manager only to start the same version again, and report success.
-  if (result != 0 && WorkDirectoryIsEmpty(workDir)) {
-    throw EArchiveFileError(rtl::Format(
-        rtl::Utf8ToAnsi("書庫[%s]を展開できませんでした (コード 0x%x)"), {archive, result}));
+  // Whatever the library could not do leaves a release that is not whole:
+  // nothing of it is installed, and the file manager is not touched.
+  if (result != 0) {
+    throw EArchiveFileError(rtl::Format(rtl::Utf8ToAnsi(kExtractFailedUtf8),
+                                        {archive, result, archive::ResultText(result)}));
+  }
+  if (!HoldsAFile(workDir)) {
+    throw EArchiveFileError(rtl::Format(rtl::Utf8ToAnsi(kNothingExtractedUtf8), {archive}));
   }
   Install(workDir, dest, true, true);
 }

@@ -45,6 +45,11 @@ std::string ExtractFileDir(std::string_view fileName);   // without it
 std::string ExtractFileName(std::string_view fileName);
 std::string ExtractFileExt(std::string_view fileName);  // with the period
 
+// `text` with each control character (below 0x20, and 0x7F) written as
+// "\xNN", so that names from archives and the web cannot act on a console.
+// No byte of a double-byte character is below 0x40, so none is touched.
+std::string EscapeControlCharacters(std::string_view text);
+
 // Only the ASCII letters change; double-byte characters stay as they are.
 std::string UpperCaseAscii(std::string_view s);
 bool SameTextAscii(std::string_view a, std::string_view b);

@@ -44,6 +44,8 @@ struct Script {
   // Fill the dialog's buffer without a terminating NUL.
   bool PasswordUnterminated = false;
   std::string Extract;
+  // Files a command writes into its destination: name, content.
+  std::vector<std::pair<std::string, std::string>> Unpack;
 };
 
 // Process state that the log cannot carry.
@@ -163,6 +165,8 @@ Script LoadScript() {
       script.PasswordUnterminated = true;
     } else if (directive == "extract") {
       script.Extract = value;
+    } else if (directive == "unpack" && fields.size() > 2) {
+      script.Unpack.emplace_back(value, Unescape(fields[2]));
     }
   }
   return script;
@@ -303,6 +307,33 @@ int Enumerate(const Script& script) {
 
 }  // namespace
 
+// The destination of a command line: its first quoted item that ends in a
+// directory delimiter.
+std::string DestinationOf(const std::string& line) {
+  for (std::size_t open = line.find('"'); open != std::string::npos;) {
+    const std::size_t close = line.find('"', open + 1);
+    if (close == std::string::npos) {
+      break;
+    }
+    const std::string item = line.substr(open + 1, close - open - 1);
+    if (!item.empty() && (item.back() == '/' || item.back() == '\\')) {
+      return item;
+    }
+    open = line.find('"', close + 1);
+  }
+  return {};
+}
+
+// Writes the scripted files, as an extraction leaves them.
+void Unpack(const Script& script, const char* commandLine) {
+  const std::string dest = DestinationOf(TextOrNull(commandLine));
+  for (const auto& [name, content] : script.Unpack) {
+    if (!dest.empty()) {
+      std::ofstream(dest + name, std::ios::binary) << content;
+    }
+  }
+}
+
 int Command(const char* entry, const char* kind, arcapi::TWindowHandle window,
             const char* commandLine, char* output, std::uint32_t outputSize) noexcept {
   try {
@@ -317,6 +348,7 @@ int Command(const char* entry, const char* kind, arcapi::TWindowHandle window,
     if (enumCallback != nullptr) {
       call.Arg("enumerated", Number(static_cast<std::uint64_t>(Enumerate(call.Scripted()))));
     }
+    Unpack(call.Scripted(), commandLine);
     const int result = call.Result(0);
     call.Record(std::to_string(result));
     return result;

@@ -69,6 +69,12 @@ class Script {
     return Line("password-unterminated", text);
   }
   Script& Extract(const std::string& data) { return Line("extract", data); }
+  // A file that a command writes into its destination directory.
+  Script& Unpack(const std::string& name, const std::string& content) {
+    text_ +=
+        "unpack\t" + recorder_format::Escape(name) + "\t" + recorder_format::Escape(content) + "\n";
+    return *this;
+  }
   Script& Member(const RecordedMember& m) {
     using recorder_format::Escape;
     text_ += "member\tname=" + Escape(m.Name) + "\tsize=" + std::to_string(m.Size) +

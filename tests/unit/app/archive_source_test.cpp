@@ -78,8 +78,9 @@ TEST(UpdateFromArchive, NoMatchNamesTheSourceAsTyped) {
   EXPECT_TRUE(fake.Desktop.Messages.empty());
 }
 
-// The whole source through the recording library, which unpacks nothing:
-// the command it receives, the work directory's life, the restart.
+// The whole source through the recording library, which unpacks what its
+// script says: the command it receives, the work directory's life, the
+// restart.
 class ArchiveSource : public ::testing::Test {
  protected:
   ArchiveSource() { archive::TLha32::FreeDLL(); }
@@ -92,6 +93,7 @@ class ArchiveSource : public ::testing::Test {
 
 TEST_F(ArchiveSource, ExtractsEverythingIntoAFreshWorkDirectoryThatGoesAfterwards) {
   const recorder_test::Session session("full");
+  session.SetScript(recorder_test::Script().Unpack("ZEL.EXE", "new exe"));
   tmp_.Write("dl/zel151.lzh", "old");
   tmp_.Write("dl/zel16.lzh", "new");
   tmp_.Write("inst/ZEL.EXE", "old exe");
@@ -116,27 +118,47 @@ TEST_F(ArchiveSource, ExtractsEverythingIntoAFreshWorkDirectoryThatGoesAfterward
   EXPECT_EQ(fake_.Launcher.CommandLines[0], "\"" + tmp_.Path("inst") + "/ZEL.EXE\"");
 }
 
-TEST_F(ArchiveSource, AFailedExtractionThatLeftNothingIsReportedNotInstalled) {
+TEST_F(ArchiveSource, AnExtractionThatFailedOrLeftNothingInstallsNothing) {
   const recorder_test::Session session("full");
-  tmp_.Write("dl/zel.lzh", "not an archive");
+  tmp_.Write("dl/zel.lzh", "archive");
   tmp_.Write("inst/ZEL.EXE", "old exe");
   tmp_.MakeDir("temp");
   const recorder_test::ScopedEnv tmpdir("TMPDIR", tmp_.Path("temp"));
+  const std::string archive = tmp_.Path("dl/zel.lzh");
+  struct Case {
+    int Code;
+    bool Unpacks;
+    std::string Message;
+  };
+  const std::vector<Case> cases = {
+      {0x8019, false,
+       "書庫[" + archive + "]を展開できませんでした (コード 0x8019: 書庫ではありません)"},
+      // Half a release is no release.
+      {0x800C, true,
+       "書庫[" + archive + "]を展開できませんでした (コード 0x800C: ファイルの CRC が合いません)"},
+      {0x9999, true,
+       "書庫[" + archive + "]を展開できませんでした (コード 0x9999: 不明なエラーです)"},
+      {0, false, "書庫[" + archive + "]からは何も展開されませんでした"},
+  };
   app::CZelUpd updater;
-  for (const int code : {0x8019, 0x800A}) {
-    session.SetScript(recorder_test::Script().Result("Unlha", {code}));
+  for (const Case& c : cases) {
+    recorder_test::Script script;
+    script.Result("Unlha", {c.Code});
+    if (c.Unpacks) {
+      script.Unpack("ZEL.EXE", "damaged exe");
+    }
+    session.SetScript(script);
     try {
-      updater.UpdateFromArchive(tmp_.Path("dl/zel.lzh"), tmp_.Path("inst"));
-      FAIL();
+      updater.UpdateFromArchive(archive, tmp_.Path("inst"));
+      ADD_FAILURE() << c.Code;
     } catch (const app::EArchiveFileError& e) {
-      EXPECT_EQ(e.Message(), "書庫[" + tmp_.Path("dl/zel.lzh") +
-                                 "]を展開できませんでした (コード 0x" +
-                                 (code == 0x8019 ? "8019" : "800A") + ")");
+      EXPECT_EQ(e.Message(), c.Message);
     }
   }
   EXPECT_TRUE(std::filesystem::is_empty(tmp_.Path("temp")));
   EXPECT_TRUE(fake_.Desktop.Messages.empty());
   EXPECT_TRUE(fake_.Launcher.CommandLines.empty());
+  EXPECT_EQ(testing_support::ReadFile(tmp_.Path("inst/ZEL.EXE")), "old exe");
 }
 
 TEST_F(ArchiveSource, FailuresBeforeInstallingLeaveTheInstallationAlone) {

@@ -345,6 +345,7 @@ class WebSource : public ::testing::Test {
     tmp_.Write("inst/ZEL.EXE", "old exe");
     web_.Web.Pages[kPage] = {ModulePage("zel16.lzh")};
     web_.Web.Files[kArchive] = "archive 16";
+    session_.SetScript(recorder_test::Script().Unpack("ZEL.EXE", "new exe"));
   }
   ~WebSource() override { archive::TLha32::FreeDLL(); }
 

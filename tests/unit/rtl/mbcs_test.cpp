@@ -124,4 +124,10 @@ TEST(StringList, CheckedReadsAndCaseInsensitiveLookup) {
   EXPECT_THROW(list.Get(-1), rtl::EStringListError);
 }
 
+TEST(Mbcs, ControlCharactersAreEscapedDoubleByteCharactersKept) {
+  // "ソ" in Shift_JIS ends in a backslash byte; "表" in UTF-8 holds bytes above 0x7F.
+  EXPECT_EQ(rtl::EscapeControlCharacters(std::string("a\x1B[2Jb\n\x7F\x83\x5C\xE8\xA1\xA8")),
+            "a\\x1B[2Jb\\x0A\\x7F\x83\x5C\xE8\xA1\xA8");
+}
+
 }  // namespace
