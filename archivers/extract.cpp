@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <optional>
 
 #include "engine_error.h"
@@ -15,6 +16,7 @@
 #include "reader.h"
 #include "safe_path.h"
 #include "state.h"
+#include "stream_check.h"
 
 namespace archivers {
 namespace {
@@ -117,7 +119,7 @@ class PendingFile {
 class Extraction {
  public:
   Extraction(Family family, const ExtractRequest& request, OutputText& output)
-      : request_(request), output_(output), reader_(family, request.Archive) {}
+      : request_(request), output_(output), reader_(OpenMemberReader(family, request.Archive)) {}
 
   int Run() {
     root_ = PrepareDestination(request_.Destination);
@@ -147,18 +149,18 @@ class Extraction {
 
   void Walk() {
     Member member;
-    while (reader_.Next(member)) {
+    while (reader_->Next(member)) {
       if (!Chosen(member, request_)) {
         continue;
       }
-      if (!enumeration_.Continue(member, reader_.Index())) {
+      if (!enumeration_.Continue(member, reader_->Index())) {
         throw Cancelled{};
       }
       try {
         ExtractMember(member);
       } catch (const EngineError& e) {
         Report(e.Code(), ToHost(member.Name) + ": " + e.what());
-      } catch (const ArchiveReader::EngineCancel&) {
+      } catch (const ReadCancelled&) {
         throw Cancelled{};
       }
     }
@@ -168,6 +170,9 @@ class Extraction {
     const std::optional<std::vector<std::string>> safe = SafeComponents(member.Name);
     if (!safe) {
       throw EngineError(arcapi::kErrorCannotWrite, "refused, the name leaves the destination");
+    }
+    if (member.IsSymlink() || member.IsHardlink()) {
+      throw EngineError(arcapi::kErrorCannotWrite, "refused, links are not extracted");
     }
     if (safe->empty() || (member.IsDirectory() && !request_.WithPaths)) {
       return;
@@ -182,14 +187,9 @@ class Extraction {
     if (!request_.WithPaths) {
       components = {components.back()};
     }
-    const std::vector<std::string> parents(components.begin(), components.end() - 1);
     const std::string target = Joined(root_, components);
     if (member.IsDirectory()) {
       MakeDirectory(target);
-    } else if (member.IsHardlink()) {
-      WriteHardlink(member, target);
-    } else if (member.IsSymlink()) {
-      WriteSymlink(member, parents, target);
     } else if (member.Type == AE_IFREG) {
       WriteFile(member, target);
     } else {
@@ -254,7 +254,7 @@ class Extraction {
   }
 
   Entry CloneEntry(const std::string& path) const {
-    Entry entry(archive_entry_clone(reader_.CurrentEntry()));
+    Entry entry(archive_entry_clone(reader_->CurrentEntry()));
     if (!entry) {
       throw EngineError(arcapi::kErrorCannotWrite, "out of memory");
     }
@@ -290,7 +290,7 @@ class Extraction {
     std::uint64_t written = 0;
     bool reported = false;
     archive* disk = disk_.get();
-    reader_.ReadData([&](const void* data, std::size_t size, la_int64_t offset) {
+    reader_->ReadData([&](const void* data, std::size_t size, std::int64_t offset) {
       if (archive_write_data_block(disk, data, size, offset) < ARCHIVE_OK) {
         RaiseDiskError(disk, arcapi::kErrorCannotWrite);
       }
@@ -306,70 +306,6 @@ class Extraction {
     file.RenameTo(*destination);
     Installed(member);
     Send(arcapi::kExtractEnd, info);
-  }
-
-  void WriteSymlink(const Member& member, const std::vector<std::string>& parents,
-                    const std::string& target) {
-    if (!LinkStaysInside(root_, parents, ToHost(member.SymlinkTarget))) {
-      throw EngineError(arcapi::kErrorCannotWrite,
-                        "refused, the link points out of the destination");
-    }
-    const std::optional<std::string> destination = Decide(member, target);
-    if (!destination) {
-      return;
-    }
-    PendingFile file(disk_.get(), TemporaryBeside(*destination));
-    const Entry entry = CloneEntry(file.Path());
-    archive_entry_copy_symlink(entry.get(), ToHost(member.SymlinkTarget).c_str());
-    WriteHeader(file, entry.get());
-    file.Finish();
-    file.RenameTo(*destination);
-    Installed(member);
-  }
-
-  void WriteHardlink(const Member& member, const std::string& target) {
-    const std::optional<std::vector<std::string>> safe = SafeComponents(member.HardlinkTarget);
-    if (!safe || safe->empty()) {
-      throw EngineError(arcapi::kErrorCannotWrite,
-                        "refused, the link points out of the destination");
-    }
-    std::vector<std::string> components;
-    for (const std::string& component : *safe) {
-      components.push_back(ToHost(component));
-    }
-    if (!request_.WithPaths) {
-      components = {components.back()};
-    }
-    const std::string linked = Joined(root_, components);
-    struct stat status {};
-    if (!Exists(linked, status) || S_ISDIR(status.st_mode) || !InsideRoot(linked)) {
-      throw EngineError(arcapi::kErrorCannotWrite, "the file it links to was not extracted");
-    }
-    const std::optional<std::string> destination = Decide(member, target);
-    struct stat existing {};
-    // Renaming one name of a file onto another of the same file does nothing.
-    if (!destination || (Exists(*destination, existing) && existing.st_ino == status.st_ino &&
-                         existing.st_dev == status.st_dev)) {
-      return;
-    }
-    PendingFile file(disk_.get(), TemporaryBeside(*destination));
-    const Entry entry = CloneEntry(file.Path());
-    archive_entry_copy_hardlink(entry.get(), linked.c_str());
-    WriteHeader(file, entry.get());
-    file.Finish();
-    file.RenameTo(*destination);
-    Installed(member);
-  }
-
-  // The directories on the way to `path` are real directories of the root.
-  bool InsideRoot(const std::string& path) const {
-    const std::string parent = path.substr(0, path.rfind('/'));
-    char resolved[PATH_MAX];
-    if (::realpath(parent.c_str(), resolved) == nullptr) {
-      return false;
-    }
-    const std::string real(resolved);
-    return real == (root_.empty() ? "/" : root_) || real.rfind(root_ + "/", 0) == 0;
   }
 
   void MakeDirectory(const std::string& target) {
@@ -398,7 +334,7 @@ class Extraction {
 
   const ExtractRequest& request_;
   OutputText& output_;
-  ArchiveReader reader_;
+  std::unique_ptr<MemberReader> reader_;
   std::string root_;
   WriteArchive disk_;
   Progress progress_;
@@ -436,11 +372,14 @@ std::string ListLine(const Member& member) {
 
 int ExtractToDisk(Family family, const ExtractRequest& request, OutputText& output) {
   Extraction extraction(family, request, output);
+  // Before anything is written: a damaged stream cannot say which member
+  // it spoiled.
+  CheckCompressedStream(family, request.Archive);
   return extraction.Run();
 }
 
 int ListMembers(Family family, const ExtractRequest& request, OutputText& output) {
-  ArchiveReader reader(family, request.Archive);
+  const std::unique_ptr<MemberReader> reader = OpenMemberReader(family, request.Archive);
   const Enumeration enumeration;
   ResultCode result;
   std::uint64_t total = 0;
@@ -448,11 +387,11 @@ int ListMembers(Family family, const ExtractRequest& request, OutputText& output
   output.Line("        size   compressed ratio date       time     method   name");
   try {
     Member member;
-    while (reader.Next(member)) {
+    while (reader->Next(member)) {
       if (!Chosen(member, request)) {
         continue;
       }
-      if (!enumeration.Continue(member, reader.Index())) {
+      if (!enumeration.Continue(member, reader->Index())) {
         result.Note(arcapi::kErrorUserCancel);
         break;
       }
@@ -469,21 +408,27 @@ int ListMembers(Family family, const ExtractRequest& request, OutputText& output
 }
 
 int TestMembers(Family family, const ExtractRequest& request, OutputText& output) {
-  ArchiveReader reader(family, request.Archive);
+  const std::unique_ptr<MemberReader> reader = OpenMemberReader(family, request.Archive);
   const Enumeration enumeration;
   ResultCode result;
   try {
+    CheckCompressedStream(family, request.Archive);
+  } catch (const EngineError& e) {
+    result.Note(e.Code());
+    output.Line(e.what());
+  }
+  try {
     Member member;
-    while (reader.Next(member)) {
+    while (reader->Next(member)) {
       if (!Chosen(member, request)) {
         continue;
       }
-      if (!enumeration.Continue(member, reader.Index())) {
+      if (!enumeration.Continue(member, reader->Index())) {
         result.Note(arcapi::kErrorUserCancel);
         break;
       }
       try {
-        reader.ReadData([](const void*, std::size_t, la_int64_t) { return true; });
+        reader->ReadData([](const void*, std::size_t, std::int64_t) { return true; });
         output.Line(ToHost(member.Name) + ": OK");
       } catch (const EngineError& e) {
         result.Note(e.Code());
@@ -502,10 +447,11 @@ int ExtractToMemory(Family family, const std::string& archiveName, const std::st
   if (target.Written != nullptr) {
     *target.Written = 0;
   }
-  ArchiveReader reader(family, archiveName);
+  const std::unique_ptr<MemberReader> reader = OpenMemberReader(family, archiveName);
+  CheckCompressedStream(family, archiveName);
   Member member;
-  while (reader.Next(member)) {
-    if (member.IsDirectory() || !WildcardMatch(pattern, MemberKey(member), rules)) {
+  while (reader->Next(member)) {
+    if (!member.IsRegular() || !WildcardMatch(pattern, MemberKey(member), rules)) {
       continue;
     }
     if (member.Encrypted) {
@@ -513,8 +459,8 @@ int ExtractToMemory(Family family, const std::string& archiveName, const std::st
     }
     std::uint64_t copied = 0;
     bool truncated = false;
-    reader.ReadData([&](const void* data, std::size_t size, la_int64_t offset) {
-      const auto start = static_cast<std::uint64_t>(std::max<la_int64_t>(offset, 0));
+    reader->ReadData([&](const void* data, std::size_t size, std::int64_t offset) {
+      const auto start = static_cast<std::uint64_t>(std::max<std::int64_t>(offset, 0));
       const std::uint64_t end = start + size;
       if (end > target.Size) {
         truncated = true;
@@ -546,11 +492,11 @@ int ExtractToMemory(Family family, const std::string& archiveName, const std::st
 }
 
 std::vector<Member> ReadMembers(Family family, const std::string& archiveName) {
-  ArchiveReader reader(family, archiveName);
+  const std::unique_ptr<MemberReader> reader = OpenMemberReader(family, archiveName);
   std::vector<Member> members;
   Member member;
   try {
-    while (reader.Next(member)) {
+    while (reader->Next(member)) {
       members.push_back(member);
     }
   } catch (const EngineError&) {
@@ -566,17 +512,20 @@ bool IsArchive(Family family, const std::string& archiveName, int mode) {
   const bool allHeaders = level == arcapi::kCheckBasic || (mode & arcapi::kCheckAll) != 0;
   const bool allData = level == arcapi::kCheckFullCrc;
   try {
-    ArchiveReader reader(family, archiveName);
+    const std::unique_ptr<MemberReader> reader = OpenMemberReader(family, archiveName);
+    if (allData) {
+      CheckCompressedStream(family, archiveName);
+    }
     Member member;
-    bool more = reader.Next(member);
+    bool more = reader->Next(member);
     while (more && (allHeaders || allData)) {
       if (allData && member.Encrypted) {
         return false;
       }
       if (allData) {
-        reader.ReadData([](const void*, std::size_t, la_int64_t) { return true; });
+        reader->ReadData([](const void*, std::size_t, std::int64_t) { return true; });
       }
-      more = reader.Next(member);
+      more = reader->Next(member);
     }
     return true;
   } catch (const EngineError&) {
@@ -586,12 +535,13 @@ bool IsArchive(Family family, const std::string& archiveName, int mode) {
 
 int ArchiveType(Family family, const std::string& archiveName) {
   try {
-    ArchiveReader reader(family, archiveName);
     Member member;
-    reader.Next(member);
     if (family != Family::Tar) {
+      OpenMemberReader(family, archiveName)->Next(member);
       return 1;
     }
+    ArchiveReader reader(family, archiveName);
+    reader.Next(member);
     archive* handle = reader.Handle();
     const bool raw = archive_format(handle) == ARCHIVE_FORMAT_RAW;
     switch (archive_filter_code(handle, 0)) {

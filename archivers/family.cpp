@@ -6,12 +6,12 @@ namespace archivers {
 namespace {
 
 constexpr std::array<FamilyTraits, 6> kTraits{{
-    {Family::Lha, "LHA", "CP932", true, false},
-    {Family::Zip, "ZIP", "", false, true},
-    {Family::Cab, "CAB", "", false, false},
-    {Family::Tar, "TAR", "", false, false},
-    {Family::Rar, "RAR", "", false, false},
-    {Family::SevenZip, "7-Zip", "", false, false},
+    {Family::Lha, "LHA", false},
+    {Family::Zip, "ZIP", true},
+    {Family::Cab, "CAB", false},
+    {Family::Tar, "TAR", false},
+    {Family::Rar, "RAR", false},
+    {Family::SevenZip, "7-Zip", false},
 }};
 
 void EnableTarFamily(archive* reader) {
@@ -21,6 +21,12 @@ void EnableTarFamily(archive* reader) {
   archive_read_support_format_ar(reader);
   // A lone compressed file; the reader refuses it without a filter.
   archive_read_support_format_raw(reader);
+  EnableCompressionFilters(reader);
+}
+
+}  // namespace
+
+void EnableCompressionFilters(archive* reader) {
   // Only filters built into the library: none of them starts a program.
   archive_read_support_filter_gzip(reader);
   archive_read_support_filter_bzip2(reader);
@@ -31,8 +37,6 @@ void EnableTarFamily(archive* reader) {
   archive_read_support_filter_zstd(reader);
   archive_read_support_filter_rpm(reader);
 }
-
-}  // namespace
 
 const FamilyTraits& TraitsOf(Family family) {
   for (const FamilyTraits& traits : kTraits) {
@@ -45,8 +49,7 @@ const FamilyTraits& TraitsOf(Family family) {
 
 void EnableReadFormats(archive* reader, Family family) {
   switch (family) {
-    case Family::Lha:
-      archive_read_support_format_lha(reader);
+    case Family::Lha:  // read by liblhasa
       break;
     case Family::Zip:
       // The seekable reader trusts the central directory and finds it

@@ -13,15 +13,6 @@ enum class Family { Lha, Zip, Cab, Tar, Rar, SevenZip };
 struct FamilyTraits {
   Family Id;
   std::string_view Name;
-  // The character set libarchive is told for names. LZH headers carry no
-  // character set and libarchive cannot read the Shift_JIS names of
-  // Windows-made archives without being told. Empty: names come as stored
-  // (or as the format declares them) and the engine tells UTF-8 from
-  // Shift_JIS itself (StoredNameToUtf8).
-  std::string_view HeaderCharset;
-  // "\" in a member name is a path delimiter (written so by DOS and
-  // Windows tools).
-  bool BackslashDelimits = false;
   // "[...]" in patterns is a set (the ZIP family's callers escape "[").
   bool PatternSets = false;
 };
@@ -29,7 +20,11 @@ struct FamilyTraits {
 const FamilyTraits& TraitsOf(Family family);
 
 // Lets `reader` read exactly the family's formats (and, for TAR, the
-// compression filters and a lone compressed file).
+// compression filters and a lone compressed file). LHA is read by
+// liblhasa, not libarchive: nothing is enabled for it.
 void EnableReadFormats(archive* reader, Family family);
+
+// The compression filters of the TAR family.
+void EnableCompressionFilters(archive* reader);
 
 }  // namespace archivers

@@ -11,29 +11,10 @@
 namespace archivers {
 namespace {
 
-constexpr std::size_t kLzhWindow = std::size_t{64} * 1024;
-// How far a self-extracting stub may push the first header.
-constexpr std::uint64_t kLzhSearchLimit = std::uint64_t{4} * 1024 * 1024;
-constexpr int kMaxExtendedHeaders = 4096;
 constexpr std::size_t kZipEndSearch = 65535 + 22;
 constexpr std::uint64_t kMaxZipDirectory = 256ULL * 1024 * 1024;
 
 using Bytes = std::vector<unsigned char>;
-
-Bytes ReadAt(int fd, std::uint64_t position, std::size_t size) {
-  Bytes bytes(size);
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t got =
-        ::pread(fd, bytes.data() + done, size - done, static_cast<off_t>(position + done));
-    if (got <= 0) {
-      break;
-    }
-    done += static_cast<std::size_t>(got);
-  }
-  bytes.resize(done);
-  return bytes;
-}
 
 std::uint32_t Le16(const Bytes& b, std::size_t at) {
   return at + 2 <= b.size() ? static_cast<std::uint32_t>(b[at] | (b[at + 1] << 8)) : 0;
@@ -52,76 +33,6 @@ std::uint64_t Le64(const Bytes& b, std::size_t at) {
   return static_cast<std::uint64_t>(Le32(b, at)) |
          (static_cast<std::uint64_t>(Le32(b, at + 4)) << 32);
 }
-
-bool LooksLikeLzhHeader(const Bytes& b, std::size_t at) {
-  return at + 22 <= b.size() && b[at + 2] == '-' && b[at + 3] == 'l' && b[at + 6] == '-' &&
-         b[at + 20] <= 3;
-}
-
-// The file offset of the first header at or after `position`.
-std::optional<std::uint64_t> FindLzhHeader(int fd, std::uint64_t position) {
-  for (std::uint64_t start = position; start < position + kLzhSearchLimit;
-       start += kLzhWindow - 32) {
-    const Bytes window = ReadAt(fd, start, kLzhWindow);
-    for (std::size_t at = 0; at + 22 <= window.size(); ++at) {
-      if (LooksLikeLzhHeader(window, at)) {
-        return start + at;
-      }
-    }
-    if (window.size() < kLzhWindow) {
-      break;
-    }
-  }
-  return std::nullopt;
-}
-
-// Level 1 counts its extended headers in the packed size.
-std::uint64_t Level1ExtendedSize(int fd, std::uint64_t headerStart, std::uint32_t baseSize) {
-  std::uint64_t total = 0;
-  std::uint64_t at = headerStart + baseSize + 2;
-  Bytes size = ReadAt(fd, headerStart + baseSize, 2);
-  std::uint32_t next = Le16(size, 0);
-  for (int i = 0; i < kMaxExtendedHeaders && next >= 3; ++i) {
-    total += next;
-    size = ReadAt(fd, at + next - 2, 2);
-    at += next;
-    next = Le16(size, 0);
-  }
-  return total;
-}
-
-}  // namespace
-
-std::optional<LzhHeaderFacts> ProbeLzhHeader(int fd, std::uint64_t position) {
-  const std::optional<std::uint64_t> start = FindLzhHeader(fd, position);
-  if (!start) {
-    return std::nullopt;
-  }
-  const Bytes h = ReadAt(fd, *start, 512);
-  if (h.size() < 26) {
-    return std::nullopt;
-  }
-  LzhHeaderFacts facts;
-  const std::uint32_t packed = Le32(h, 7);
-  const unsigned level = h[20];
-  facts.Compressed = packed;
-  if (level == 0 || level == 1) {
-    const std::size_t nameLength = h[21];
-    facts.Attributes = h[19];
-    facts.Crc = Le16(h, 22 + nameLength);
-    if (level == 1) {
-      facts.Os = 24 + nameLength < h.size() ? h[24 + nameLength] : 0;
-      const std::uint64_t extended = Level1ExtendedSize(fd, *start, h[0]);
-      facts.Compressed = extended <= packed ? packed - extended : 0;
-    }
-  } else {
-    facts.Crc = Le16(h, 21);
-    facts.Os = h[23];
-  }
-  return facts;
-}
-
-namespace {
 
 std::string ZipMethodName(std::uint32_t method) {
   switch (method) {
@@ -151,6 +62,9 @@ std::string ZipMethodName(std::uint32_t method) {
 struct ZipEnd {
   std::uint64_t DirectoryStart = 0;
   std::uint64_t DirectorySize = 0;
+  // How far a self-extracting stub moved the archive from where its own
+  // offsets say it starts.
+  std::uint64_t Shift = 0;
 };
 
 std::optional<ZipEnd> FindZipEnd(int fd, std::uint64_t fileSize) {
@@ -178,7 +92,9 @@ std::optional<ZipEnd> FindZipEnd(int fd, std::uint64_t fileSize) {
     // the end record begins.
     if (end.DirectorySize <= directoryEnd &&
         end.DirectoryStart + end.DirectorySize != directoryEnd) {
-      end.DirectoryStart = directoryEnd - end.DirectorySize;
+      const std::uint64_t actual = directoryEnd - end.DirectorySize;
+      end.Shift = actual > end.DirectoryStart ? actual - end.DirectoryStart : 0;
+      end.DirectoryStart = actual;
     }
     return end;
   }
@@ -190,6 +106,19 @@ std::string DecodeZipName(const Bytes& directory, std::size_t at, std::size_t le
   std::string name = utf8 ? raw : StoredNameToUtf8(raw);
   std::replace(name.begin(), name.end(), '\\', '/');
   return name;
+}
+
+// The name of the local header at `position` ("\\" read as "/"), or
+// nullopt when no local header is there.
+std::optional<std::string> LocalName(int fd, std::uint64_t position) {
+  const Bytes head = ReadAt(fd, position, 30);
+  if (head.size() < 30 || Le32(head, 0) != 0x04034B50) {
+    return std::nullopt;
+  }
+  const Bytes name = ReadAt(fd, position + 30, Le16(head, 26));
+  std::string text(name.begin(), name.end());
+  std::replace(text.begin(), text.end(), '\\', '/');
+  return text;
 }
 
 void ApplyZip64(const Bytes& d, std::size_t extra, std::size_t extraLength, std::uint32_t size,
@@ -213,6 +142,21 @@ void ApplyZip64(const Bytes& d, std::size_t extra, std::size_t extraLength, std:
 }
 
 }  // namespace
+
+std::vector<unsigned char> ReadAt(int fd, std::uint64_t position, std::size_t size) {
+  std::vector<unsigned char> bytes(size);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got =
+        ::pread(fd, bytes.data() + done, size - done, static_cast<off_t>(position + done));
+    if (got <= 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(got);
+  }
+  bytes.resize(done);
+  return bytes;
+}
 
 ZipDirectory ZipDirectory::Read(int fd) {
   ZipDirectory directory;
@@ -246,6 +190,15 @@ ZipDirectory ZipDirectory::Read(int fd) {
       facts.Attributes = Le32(d, at + 38) & 0xFF;
     }
     const std::string name = DecodeZipName(d, at + 46, nameLength, (flags & 0x800) != 0);
+    // The reader names a member by its local header; one that says another
+    // name than the directory, or is not there, is a broken archive.
+    if (const std::uint32_t offset = Le32(d, at + 42); offset != 0xFFFFFFFF) {
+      std::string stored(reinterpret_cast<const char*>(d.data() + at + 46), nameLength);
+      std::replace(stored.begin(), stored.end(), '\\', '/');
+      if (LocalName(fd, offset + end->Shift) != stored) {
+        directory.consistent_ = false;
+      }
+    }
     directory.entries_[name].push_back(std::move(facts));
     at += 46 + nameLength + extraLength + commentLength;
   }

@@ -1,8 +1,7 @@
 // Facts libarchive keeps to itself, read from the archive's own headers:
-// the compressed size, CRC, OS and attributes of an LZH member, and the
-// method, compressed size, CRC and attributes of the ZIP members from the
-// central directory. Every read is bounded; a header that does not parse
-// gives nothing, never an error.
+// the method, compressed size, CRC and attributes of the ZIP members from
+// the central directory. Every read is bounded; a directory that does not
+// parse gives nothing, never an error.
 #pragma once
 
 #include <cstdint>
@@ -13,15 +12,8 @@
 
 namespace archivers {
 
-struct LzhHeaderFacts {
-  std::uint64_t Compressed = 0;
-  std::uint32_t Crc = 0;
-  std::uint32_t Os = 0;
-  std::optional<std::uint32_t> Attributes;
-};
-
-// The header at or after `position` (a self-extracting stub may come first).
-std::optional<LzhHeaderFacts> ProbeLzhHeader(int fd, std::uint64_t position);
+// Up to `size` bytes of the file at `position`; fewer at its end.
+std::vector<unsigned char> ReadAt(int fd, std::uint64_t position, std::size_t size);
 
 struct ZipFacts {
   std::string Method;
@@ -36,8 +28,12 @@ class ZipDirectory {
   static ZipDirectory Read(int fd);
   // The facts of the next member of that UTF-8 name ("/" as delimiter).
   std::optional<ZipFacts> Take(const std::string& name);
+  // Whether every member's local header is where the directory says and
+  // bears the same name.
+  bool Consistent() const { return consistent_; }
 
  private:
+  bool consistent_ = true;
   std::map<std::string, std::vector<ZipFacts>> entries_;
   std::map<std::string, std::size_t> taken_;
 };

@@ -28,6 +28,17 @@ locale_t SharedUtf8Locale() {
 
 }  // namespace
 
+GzipInflater::GzipInflater() {
+  // 16 + the largest window: a gzip wrapper, whose CRC-32 and length zlib checks.
+  ready_ = inflateInit2(&stream_, 16 + MAX_WBITS) == Z_OK;
+}
+
+GzipInflater::~GzipInflater() {
+  if (ready_) {
+    inflateEnd(&stream_);
+  }
+}
+
 ScopedUtf8Locale::ScopedUtf8Locale() {
   if (const locale_t utf8 = SharedUtf8Locale(); utf8 != nullptr) {
     previous_ = ::uselocale(utf8);

@@ -3,8 +3,10 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <lhasa.h>
 #include <locale.h>  // NOLINT(modernize-deprecated-headers): uselocale is POSIX
 #include <unistd.h>
+#include <zlib.h>
 
 #include <memory>
 #include <utility>
@@ -24,6 +26,38 @@ struct EntryDeleter {
 using ReadArchive = std::unique_ptr<archive, ReadArchiveDeleter>;
 using WriteArchive = std::unique_ptr<archive, WriteArchiveDeleter>;
 using Entry = std::unique_ptr<archive_entry, EntryDeleter>;
+
+struct LhaStreamDeleter {
+  void operator()(LHAInputStream* stream) const noexcept { lha_input_stream_free(stream); }
+};
+struct LhaReaderDeleter {
+  void operator()(LHAReader* reader) const noexcept { lha_reader_free(reader); }
+};
+struct LhaDecoderDeleter {
+  void operator()(LHADecoder* decoder) const noexcept { lha_decoder_free(decoder); }
+};
+
+// A reader does not own its stream: declare the stream first, so that it
+// outlives the reader.
+using LhaStream = std::unique_ptr<LHAInputStream, LhaStreamDeleter>;
+using LhaReader = std::unique_ptr<LHAReader, LhaReaderDeleter>;
+using LhaDecoder = std::unique_ptr<LHADecoder, LhaDecoderDeleter>;
+
+// A zlib inflater for gzip streams, ended when the object goes.
+class GzipInflater {
+ public:
+  GzipInflater();
+  ~GzipInflater();
+  GzipInflater(const GzipInflater&) = delete;
+  GzipInflater& operator=(const GzipInflater&) = delete;
+
+  bool IsReady() const { return ready_; }
+  z_stream& Stream() { return stream_; }
+
+ private:
+  z_stream stream_{};
+  bool ready_ = false;
+};
 
 // A file descriptor, closed when the object goes.
 class UniqueFd {

@@ -7,14 +7,14 @@
 #include <cerrno>
 
 #include "engine_error.h"
+#include "lzh_reader.h"
+#include "stream_check.h"
 #include "text.h"
 
 namespace archivers {
 namespace {
 
 constexpr std::size_t kReadBlockSize = std::size_t{256} * 1024;
-// A damaged archive can make a reader ask again and again.
-constexpr int kMaxRetries = 64;
 
 bool Contains(std::string_view text, std::string_view part) {
   return LowerAscii(text).find(part) != std::string::npos;
@@ -68,15 +68,17 @@ std::string FilterMethod(archive* handle) {
   }
 }
 
+const char* NullAsEmpty(const char* text) {
+  return text != nullptr ? text : "";
+}
+
 }  // namespace
 
-std::string ArchiveReader::NameOf(const char* stored) const {
-  if (stored == nullptr) {
-    return {};
+std::unique_ptr<MemberReader> OpenMemberReader(Family family, const std::string& hostPath) {
+  if (family == Family::Lha) {
+    return std::make_unique<LzhReader>(hostPath);
   }
-  // libarchive has converted names it was told the character set of; the
-  // thread's locale is UTF-8.
-  return TraitsOf(family_).HeaderCharset.empty() ? StoredNameToUtf8(stored) : std::string(stored);
+  return std::make_unique<ArchiveReader>(family, hostPath);
 }
 
 int DataErrorCode(std::string_view message) {
@@ -111,57 +113,55 @@ ArchiveReader::ArchiveReader(Family family, const std::string& hostPath)
     throw EngineError(arcapi::kErrorArchiveFileOpen, "out of memory");
   }
   EnableReadFormats(archive_.get(), family);
-  const FamilyTraits& traits = TraitsOf(family);
-  if (!traits.HeaderCharset.empty()) {
-    const std::string option = "hdrcharset=" + std::string(traits.HeaderCharset);
-    archive_read_set_options(archive_.get(), option.c_str());
-  }
   if (archive_read_open_filename(archive_.get(), hostPath.c_str(), kReadBlockSize) != ARCHIVE_OK) {
-    // libarchive reports an unknown format with EILSEQ or its own -1.
+    // libarchive reports an unknown format with EILSEQ, a system failure
+    // with its errno, and a compression filter that fails on the data it
+    // reads to recognise the format with its own -1.
     const int error = archive_errno(archive_.get());
-    const int code =
-        error > 0 && error != EILSEQ ? arcapi::kErrorArchiveFileOpen : arcapi::kErrorNotArchiveFile;
-    throw EngineError(code, ErrorText(archive_.get()));
+    const std::string message = ErrorText(archive_.get());
+    int code = arcapi::kErrorNotArchiveFile;
+    if (error > 0 && error != EILSEQ) {
+      code = arcapi::kErrorArchiveFileOpen;
+    } else if (error != EILSEQ && family == Family::Tar) {
+      code = CompressedStreamFailure(message);
+    }
+    throw EngineError(code, message);
   }
-  if (family == Family::Lha || family == Family::Zip) {
+  if (family == Family::Zip) {
     probeFd_ = UniqueFd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
   }
 }
 
 bool ArchiveReader::Next(Member& member) {
-  for (int attempt = 0; attempt < kMaxRetries; ++attempt) {
-    const int result = archive_read_next_header(archive_.get(), &entry_);
-    if (result == ARCHIVE_EOF) {
-      entry_ = nullptr;
-      return false;
-    }
-    if (result == ARCHIVE_RETRY) {
-      continue;
-    }
-    if (result < ARCHIVE_WARN) {
-      entry_ = nullptr;
-      const std::string message = ErrorText(archive_.get());
-      throw EngineError(HeaderErrorCode(message), message);
-    }
-    // Only a compression filter makes a plain file an archive.
-    if (archive_format(archive_.get()) == ARCHIVE_FORMAT_RAW &&
-        archive_filter_code(archive_.get(), 0) == ARCHIVE_FILTER_NONE) {
-      throw EngineError(arcapi::kErrorNotArchiveFile, "not an archive: " + path_);
-    }
-    ++index_;
-    Describe(member);
-    return true;
+  const int result = archive_read_next_header(archive_.get(), &entry_);
+  if (result == ARCHIVE_EOF) {
+    entry_ = nullptr;
+    return false;
   }
-  throw EngineError(arcapi::kErrorHeaderBroken, "the archive's headers cannot be read");
+  // A retry is libarchive skipping a header it cannot accept (a TAR header
+  // that fails its checksum) to look for the next: the member would go
+  // missing unseen.
+  if (result == ARCHIVE_RETRY || result < ARCHIVE_WARN) {
+    entry_ = nullptr;
+    const std::string message = ErrorText(archive_.get());
+    throw EngineError(HeaderErrorCode(message), message);
+  }
+  // Only a compression filter makes a plain file an archive.
+  if (archive_format(archive_.get()) == ARCHIVE_FORMAT_RAW &&
+      archive_filter_code(archive_.get(), 0) == ARCHIVE_FILTER_NONE) {
+    throw EngineError(arcapi::kErrorNotArchiveFile, "not an archive: " + path_);
+  }
+  ++index_;
+  Describe(member);
+  return true;
 }
 
 void ArchiveReader::Describe(Member& member) {
   member = Member{};
   archive_entry* e = entry_;
-  member.Name = NameOf(archive_entry_pathname(e));
-  if (TraitsOf(family_).BackslashDelimits) {
-    std::replace(member.Name.begin(), member.Name.end(), '\\', '/');
-  }
+  // libarchive gives the names whose format declares a character set in
+  // the thread's UTF-8; the others are told apart here.
+  member.Name = StoredNameToUtf8(NullAsEmpty(archive_entry_pathname(e)));
   if (archive_format(archive_.get()) == ARCHIVE_FORMAT_RAW) {
     member.Name = RawMemberName(path_);
   }
@@ -179,42 +179,25 @@ void ArchiveReader::Describe(Member& member) {
   }
   member.Type = archive_entry_filetype(e);
   member.Permissions = archive_entry_perm(e);
-  if (const char* target = archive_entry_symlink(e); target != nullptr) {
-    member.SymlinkTarget = NameOf(target);
-  }
-  if (const char* target = archive_entry_hardlink(e); target != nullptr) {
-    member.HardlinkTarget = NameOf(target);
-    if (TraitsOf(family_).BackslashDelimits) {
-      std::replace(member.HardlinkTarget.begin(), member.HardlinkTarget.end(), '\\', '/');
-    }
-  }
+  member.SymlinkTarget = StoredNameToUtf8(NullAsEmpty(archive_entry_symlink(e)));
+  member.HardlinkTarget = StoredNameToUtf8(NullAsEmpty(archive_entry_hardlink(e)));
   member.Encrypted = archive_entry_is_encrypted(e) != 0;
   AddFormatFacts(member);
 }
 
 void ArchiveReader::AddFormatFacts(Member& member) {
   switch (family_) {
-    case Family::Lha: {
-      // The reader names the format after the member's method: "lha -lh5-".
-      const std::string format = archive_format_name(archive_.get());
-      member.Method = format.size() > 4 ? format.substr(4) : "";
-      if (const auto facts = probeFd_.IsOpen()
-                                 ? ProbeLzhHeader(probeFd_.Get(),
-                                                  static_cast<std::uint64_t>(
-                                                      archive_read_header_position(archive_.get())))
-                                 : std::nullopt) {
-        member.CompressedSize = facts->Compressed;
-        member.Crc = facts->Crc;
-        member.OsType = facts->Os;
-        member.Attributes = facts->Attributes;
-        // Only headers written on Unix carry its permissions.
-        member.DosMade = facts->Os != 'U';
-      }
+    case Family::Lha:  // read by LzhReader
       break;
-    }
     case Family::Zip: {
       if (!zipDirectory_ && probeFd_.IsOpen()) {
         zipDirectory_ = ZipDirectory::Read(probeFd_.Get());
+      }
+      // A damaged local header would put a member under a name the
+      // archive does not hold.
+      if (zipDirectory_ && !zipDirectory_->Consistent()) {
+        throw EngineError(arcapi::kErrorHeaderBroken,
+                          "a local header differs from the central directory");
       }
       if (const auto facts = zipDirectory_ ? zipDirectory_->Take(member.Name) : std::nullopt) {
         member.Method = facts->Method;
@@ -243,6 +226,26 @@ void ArchiveReader::AddFormatFacts(Member& member) {
     case Family::SevenZip:
       member.Method = "7z";
       break;
+  }
+}
+
+void ArchiveReader::ReadData(const DataSink& sink) {
+  for (;;) {
+    const void* data = nullptr;
+    std::size_t size = 0;
+    la_int64_t offset = 0;
+    // Any answer but a block or the end fails the member: the ZIP and
+    // 7-Zip readers tell a CRC error only as a warning with the last block.
+    const int result = archive_read_data_block(archive_.get(), &data, &size, &offset);
+    if (result == ARCHIVE_EOF) {
+      return;
+    }
+    if (result != ARCHIVE_OK) {
+      RaiseDataError();
+    }
+    if (!sink(data, size, offset)) {
+      throw ReadCancelled();
+    }
   }
 }
 

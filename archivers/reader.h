@@ -1,8 +1,11 @@
 // Reading an archive of one family member by member, with the failures of
-// libarchive turned into the interface's codes.
+// the reading library turned into the interface's codes. LZH is read by
+// liblhasa (lzh_reader.h), every other family by libarchive.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,52 +17,55 @@
 
 namespace archivers {
 
-class ArchiveReader {
+// Takes a block of the member's data at `offset`; false stops the reading.
+using DataSink = std::function<bool(const void* data, std::size_t size, std::int64_t offset)>;
+
+// Raised by ReadData when the sink stops.
+struct ReadCancelled {};
+
+class MemberReader {
  public:
-  // Opens the host path for the family: EngineError "archive file open"
-  // when the file cannot be read, "not an archive file" when it is none of
-  // the family's formats.
-  ArchiveReader(Family family, const std::string& hostPath);
+  MemberReader() = default;
+  virtual ~MemberReader() = default;
+  MemberReader(const MemberReader&) = delete;
+  MemberReader& operator=(const MemberReader&) = delete;
+  MemberReader(MemberReader&&) = delete;
+  MemberReader& operator=(MemberReader&&) = delete;
 
   // The next member; false at the end. A broken header raises (header
   // broken, header CRC).
-  bool Next(Member& member);
-  // libarchive's current entry, valid after Next returned true.
-  archive_entry* CurrentEntry() const { return entry_; }
-  archive* Handle() const { return archive_.get(); }
-  Family FamilyId() const { return family_; }
+  virtual bool Next(Member& member) = 0;
+  // The current member as a libarchive entry (for the disk writer), valid
+  // after Next returned true.
+  virtual archive_entry* CurrentEntry() const = 0;
   // 0-based index of the current member.
-  std::uint32_t Index() const { return index_ - 1; }
+  virtual std::uint32_t Index() const = 0;
+  // Reads the current member's data block by block, to its end and its
+  // checks. Raises EngineError with the code of a data failure,
+  // ReadCancelled when the sink stops.
+  virtual void ReadData(const DataSink& sink) = 0;
+};
 
-  // Reads the current member's data block by block; `sink(data, size,
-  // offset)` returns false to stop (the result is then user cancel).
-  // Raises EngineError with the code of a data failure.
-  template <class Sink>
-  void ReadData(Sink&& sink) {
-    for (;;) {
-      const void* data = nullptr;
-      std::size_t size = 0;
-      la_int64_t offset = 0;
-      const int result = archive_read_data_block(archive_.get(), &data, &size, &offset);
-      if (result == ARCHIVE_EOF) {
-        return;
-      }
-      if (result != ARCHIVE_OK) {
-        RaiseDataError();
-      }
-      if (!sink(data, size, offset)) {
-        throw EngineCancel();
-      }
-    }
-  }
+// The family's reader for the host path: EngineError "archive file open"
+// when the file cannot be read, "not an archive file" when it is none of
+// the family's formats.
+std::unique_ptr<MemberReader> OpenMemberReader(Family family, const std::string& hostPath);
 
-  // Raised by ReadData when the sink stops.
-  struct EngineCancel {};
+// The libarchive reader of every family but LHA.
+class ArchiveReader final : public MemberReader {
+ public:
+  ArchiveReader(Family family, const std::string& hostPath);
+
+  bool Next(Member& member) override;
+  archive_entry* CurrentEntry() const override { return entry_; }
+  std::uint32_t Index() const override { return index_ - 1; }
+  void ReadData(const DataSink& sink) override;
+
+  archive* Handle() const { return archive_.get(); }
 
  private:
   [[noreturn]] void RaiseDataError() const;
   void Describe(Member& member);
-  std::string NameOf(const char* stored) const;
   void AddFormatFacts(Member& member);
 
   Family family_;

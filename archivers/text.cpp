@@ -94,11 +94,15 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+std::string ShiftJisToUtf8(std::string_view raw) {
+  return rtl::WideToAnsi(rtl::AnsiToWide(raw, rtl::CP_SHIFT_JIS), rtl::CP_UTF8_);
+}
+
 std::string StoredNameToUtf8(std::string_view raw) {
   if (IsValidUtf8(raw)) {
     return std::string(raw);
   }
-  return rtl::WideToAnsi(rtl::AnsiToWide(raw, rtl::CP_SHIFT_JIS), rtl::CP_UTF8_);
+  return ShiftJisToUtf8(raw);
 }
 
 std::vector<std::string> SplitPath(std::string_view path) {
@@ -161,7 +165,19 @@ std::size_t FittingLength(std::string_view value, std::size_t size) {
 }
 
 void OutputText::Line(std::string_view line) {
-  text_ += line;
+  // Member names may hold control characters, and the text may end up on
+  // a console: they are shown escaped, never raw.
+  for (const char c : line) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      text_ += "\\x";
+      text_ += kHex[byte >> 4];
+      text_ += kHex[byte & 0xF];
+    } else {
+      text_ += c;
+    }
+  }
   text_ += '\n';
 }
 

@@ -23,6 +23,9 @@ char LowerAscii(char c);
 // stands for itself, so every input has a decoding.
 std::u32string DecodeUtf8(std::string_view text);
 
+// Shift_JIS (CP932) as UTF-8; a byte that starts no character is replaced.
+std::string ShiftJisToUtf8(std::string_view raw);
+
 // Whether the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view text);
 // A name stored without a character set of its own, as UTF-8: taken as
@@ -51,6 +54,7 @@ void CopyField(char (&field)[N], std::string_view value) {
 // The text a command writes for its caller.
 class OutputText {
  public:
+  // Appends a line; control characters in it are written as "\xNN".
   void Line(std::string_view line);
   const std::string& Text() const { return text_; }
   // Writes the text NUL-terminated into the caller's buffer, cut to fit;

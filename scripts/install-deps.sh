@@ -11,9 +11,10 @@ packages=(
   libsystemd-dev dbus-daemon
   python3 util-linux mount procps
   clang clang-format clang-tidy
-  libarchive-dev
+  libarchive-dev liblhasa-dev zlib1g-dev
   libcurl4-openssl-dev libsimpleini-dev
   openssl ca-certificates
+  libarchive-tools  # bsdtar writes the 7z archives of tests/fuzz_archives.py
 )
 if [ "${1:-}" = "--bench" ]; then
   packages+=(libbenchmark-dev libarchive-tools jlha-utils libxml2-dev libgumbo-dev

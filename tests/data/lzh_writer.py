@@ -2,11 +2,13 @@
 """Writes the LZH fixtures that jlha cannot make.
 
 jlha only writes well-formed archives with names taken from the file system,
-so hostile names (traversal, absolute, backslash), a method that libarchive
-does not decode and deliberately broken copies are produced here.  Standard
-library only; every output is a pure function of the arguments.
+so hostile names (traversal, absolute, backslash), a method jlha does not
+write (-lh1-), one that no reader decodes (-lh3-) and deliberately broken
+copies are produced here.  Standard library only; every output is a pure
+function of the arguments.
 
-    lzh_writer.py synthetic OUTDIR     traversal*.lzh and unsupported.lzh
+    lzh_writer.py synthetic OUTDIR     traversal*.lzh, unsupported.lzh and
+                                       unknown-method.lzh
     lzh_writer.py damage SRC DST       flip bytes in the first member's data
     lzh_writer.py truncate SRC DST     cut in the middle of the first member's data
     lzh_writer.py names ARCHIVE        print member names (CP932 decoded)
@@ -267,6 +269,9 @@ class Member:
             return self.data
         if self.method == b"-lh1-":
             return lh1_compress(self.data)
+        if self.method == b"-lh3-":
+            # No reader decodes -lh3-: its bytes are never looked at.
+            return self.data
         raise ValueError("cannot compress with %r" % self.method)
 
 
@@ -389,6 +394,14 @@ def unsupported():
     ]
 
 
+def unknown_method():
+    return [
+        Member(name=b"good.txt", data=GOOD, mtime=T_GOOD),
+        Member(name=b"new.txt", data=b"a method that nobody decodes\n", mtime=T_GOOD, method=b"-lh3-"),
+        Member(name=b"after.txt", data=b"member after the -lh3- one\n", mtime=T_GOOD),
+    ]
+
+
 def read_members(raw: bytes):
     """Parses an archive's headers: a list of dicts with level, method, name
     (directory and name joined with '/', as bytes), size, packed data offset
@@ -438,6 +451,7 @@ def main(argv):
             ("traversal.lzh", traversal(2)),
             ("traversal-level0.lzh", traversal(0)),
             ("unsupported.lzh", unsupported()),
+            ("unknown-method.lzh", unknown_method()),
         ):
             with open("%s/%s" % (outdir, name), "wb") as f:
                 f.write(archive(members))

@@ -89,6 +89,10 @@ void SetFormat(archive* writer, Format format) {
     case Format::SevenZip:
       archive_write_set_format_7zip(writer);
       break;
+    case Format::SevenZipStored:
+      archive_write_set_format_7zip(writer);
+      archive_write_set_option(writer, "7zip", "compression", "store");
+      break;
     case Format::Raw:
       archive_write_set_format_raw(writer);
       break;

@@ -27,8 +27,9 @@ struct Item {
 };
 
 // ZipCp932 stores names in Shift_JIS, ZipUnflagged their UTF-8 bytes
-// without the UTF-8 flag; Zip flags them.
-enum class Format { Zip, ZipStored, ZipCp932, ZipUnflagged, Pax, SevenZip, Raw };
+// without the UTF-8 flag; Zip flags them. The Stored formats do not
+// compress, so a member's bytes can be found in the archive.
+enum class Format { Zip, ZipStored, ZipCp932, ZipUnflagged, Pax, SevenZip, SevenZipStored, Raw };
 enum class Filter { None, Gzip, Bzip2, Compress, Xz };
 
 // Writes the items with libarchive; failures are test failures.

@@ -91,6 +91,18 @@ inline std::string FarText() {
   return text + block;
 }
 
+// old.txt of unsupported.lzh, written as -lh1-.
+inline std::string OldText() {
+  std::string text;
+  char line[80];
+  for (int i = 0; i < 48; ++i) {
+    std::snprintf(line, sizeof line,
+                  "old method line %03d: compressed with the adaptive Huffman code\n", i);
+    text += line;
+  }
+  return text;
+}
+
 // --- a directory tree as text ---
 
 // Relative paths under `root`, sorted: directories end with "/", links

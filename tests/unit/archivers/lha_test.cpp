@@ -22,6 +22,7 @@ using archivers_test::ArchiverLibraries;
 using archivers_test::BigText;
 using archivers_test::FarText;
 using archivers_test::LzhFixture;
+using archivers_test::OldText;
 using archivers_test::Tree;
 using archivers_test::V;
 using testing_support::TempDir;
@@ -44,10 +45,15 @@ class Lha : public ArchiverLibraries {
  protected:
   int Extract(const std::string& fixture, const std::string& dir, const FileItems& files,
               const TArchiverOptions& options = UpdaterOptions()) {
+    return ExtractPath(LzhFixture(fixture), dir, files, options);
+  }
+
+  int ExtractPath(const std::string& archive, const std::string& dir, const FileItems& files,
+                  const TArchiverOptions& options = UpdaterOptions()) {
     std::string commandLine;
     std::string output(4096, '\0');
-    const int result = lha_.ExtractFiles(nullptr, LzhFixture(fixture), options, dir, files, false,
-                                         commandLine, output);
+    const int result =
+        lha_.ExtractFiles(nullptr, archive, options, dir, files, false, commandLine, output);
     output.resize(output.find('\0'));
     output_ = output;
     return result;
@@ -90,6 +96,9 @@ TEST_F(Lha, ExtractsEveryMethodAndHeaderLevel) {
       {"subdir.lzh", {"sub/", "sub/inner.txt = inner file\n", "top.txt = top file\n"}},
       {"zel-new.lzh",
        {"ZEL.EXE = new ZEL.EXE\n", "plugin.dll = new plugin.dll\n", "readme.txt = 1280 bytes"}},
+      {"unsupported.lzh",
+       {"good.txt = good member\n", "old.txt = 3024 bytes",
+        "after.txt = member after the -lh1- one\n"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Fixture);
@@ -101,6 +110,9 @@ TEST_F(Lha, ExtractsEveryMethodAndHeaderLevel) {
     }
     if (c.Expected.contains(Far())) {
       EXPECT_EQ(testing_support::ReadFile(dir.Path("far.txt")), FarText());
+    }
+    if (c.Expected.contains("old.txt = 3024 bytes")) {
+      EXPECT_EQ(testing_support::ReadFile(dir.Path("old.txt")), OldText());
     }
   }
 }
@@ -276,15 +288,18 @@ TEST_F(Lha, JapaneseNamesComeOutInTheHostCodePage) {
   lha_.CloseArchive(handle);
 }
 
-TEST_F(Lha, NamesThatLeaveTheDestinationAreRefused) {
+TEST_F(Lha, NamesThatLeaveTheDestinationAreRefusedAbsoluteOnesTakenBelowIt) {
   for (const std::string fixture : {"traversal.lzh", "traversal-level0.lzh"}) {
     SCOPED_TRACE(fixture);
     const TempDir top;
     const std::string dest = top.Path("a/b/dest/");
     EXPECT_EQ(Extract(fixture, dest, FileItems{"*.*"}), 0x8013) << output_;
-    // Only the good member, nowhere else a file.
+    // The ".." names refused, the absolute one below the destination;
+    // nowhere else a file.
     EXPECT_EQ(Tree(top.Dir()),
-              (Set{"a/", "a/b/", "a/b/dest/", "a/b/dest/good.txt = good member\n"}));
+              (Set{"a/", "a/b/", "a/b/dest/", "a/b/dest/abs/",
+                   "a/b/dest/abs/evil.txt = must not be written outside the target\n",
+                   "a/b/dest/good.txt = good member\n"}));
     EXPECT_FALSE(std::filesystem::exists("/abs/evil.txt"));
   }
 }
@@ -296,18 +311,72 @@ TEST_F(Lha, MembersThatCannotBeReadLeaveNoFile) {
     Set Expected;
   };
   const std::vector<Case> cases{
-      {"unsupported.lzh",
+      {"unknown-method.lzh",
        0x8009,
-       {"good.txt = good member\n", "after.txt = member after the -lh1- one\n"}},
-      {"damaged.lzh", 0x8014, {Far(), "tiny.txt = hello\n"}},
+       {"good.txt = good member\n", "after.txt = member after the -lh3- one\n"}},
+      // The inverted bytes still decode, to data that fails the CRC.
+      {"damaged.lzh", 0x800C, {Far(), "tiny.txt = hello\n"}},
       {"bad-crc.lzh", 0x800C, {"tiny.txt = hello\n"}},
       {"truncated.lzh", 0x801A, {}},
+      {"lhasa/regression/truncated.lzh", 0x801A, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Fixture);
     const TempDir dir;
     EXPECT_EQ(Extract(c.Fixture, dir.Dir(), FileItems{"*.*"}), c.Result) << output_;
     // No zero-filled or partial file, and no temporary file left behind.
+    EXPECT_EQ(Tree(dir.Dir()), c.Expected);
+  }
+}
+
+// Where the archive's `index`th header starts (0 the first).
+std::size_t HeaderStart(const std::string& archive, int index) {
+  const auto byte = [&](std::size_t at) { return static_cast<std::uint8_t>(archive.at(at)); };
+  const auto le = [&](std::size_t at, int size) {
+    std::size_t value = 0;
+    for (int i = size - 1; i >= 0; --i) {
+      value = (value << 8) | byte(at + static_cast<std::size_t>(i));
+    }
+    return value;
+  };
+  std::size_t at = 0;
+  for (int i = 0; i < index; ++i) {
+    // The header, then its packed data (level 1: with the extended headers).
+    const std::size_t header = byte(at + 20) == 2 ? le(at, 2) : std::size_t{byte(at)} + 2;
+    at += header + le(at + 7, 4);
+  }
+  return at;
+}
+
+TEST_F(Lha, BrokenHeadersStopTheExtraction) {
+  struct Case {
+    std::string Name;
+    std::string Fixture;
+    int Header;
+    std::size_t Offset;  // in the header
+    std::uint8_t Flip;
+    int Result;
+    Set Expected;
+  };
+  const std::vector<Case> cases{
+      // A name byte of far.txt: the level 0 checksum no longer adds up.
+      {"checksum", "lh5-level0.lzh", 1, 23, 0x20, 0x8016, {Big()}},
+      // The same in a level 2 header, whose CRC extended header tells.
+      {"header CRC", "lh5-level2.lzh", 1, 30, 0x20, 0x8016, {Big()}},
+      // A header level that does not exist.
+      {"level", "lh5-level2.lzh", 1, 20, 0x04, 0x8017, {Big()}},
+      // The first header: nothing can be read.
+      {"first", "lh5-level0.lzh", 0, 23, 0x20, 0x8016, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TempDir work;
+    std::string bytes = testing_support::ReadFile(LzhFixture(c.Fixture));
+    const std::size_t at = HeaderStart(bytes, c.Header) + c.Offset;
+    bytes[at] = static_cast<char>(bytes[at] ^ c.Flip);
+    const std::string archive = work.Write("broken.lzh", bytes);
+    const TempDir dir;
+    EXPECT_EQ(ExtractPath(archive, dir.Dir(), FileItems{"*.*"}), c.Result) << output_;
     EXPECT_EQ(Tree(dir.Dir()), c.Expected);
   }
 }
@@ -327,7 +396,7 @@ TEST_F(Lha, ExtractsOneMemberIntoMemory) {
       {"lh5-level2.lzh", "big.txt", 100, 0x8005, big.substr(0, 100)},
       {"subdir.lzh", "sub/inner.txt", 100, 0, "inner file\n"},
       {"lh5-level2.lzh", "missing.txt", 100, 0x800F, ""},
-      {"damaged.lzh", "big.txt", 9000, 0x8014, ""},
+      {"damaged.lzh", "big.txt", 9000, 0x800C, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Member + " of " + c.Fixture);
@@ -337,7 +406,7 @@ TEST_F(Lha, ExtractsOneMemberIntoMemory) {
     const int result = lha_.ExtractMem(nullptr, LzhFixture(c.Fixture), UpdaterOptions(), c.Member,
                                        buffer.data(), c.BufferSize, &written, commandLine);
     EXPECT_EQ(result, c.Result);
-    if (c.Result == 0x8014) {
+    if (c.Result == 0x800C) {
       continue;
     }
     EXPECT_EQ(written, c.Expected.size());
@@ -373,7 +442,7 @@ TEST_F(Lha, TellsArchivesFromOtherFiles) {
       {LzhFixture("damaged.lzh"), 2, 0},
       {LzhFixture("bad-crc.lzh"), 2, 0},
       {LzhFixture("truncated.lzh"), 16, 0},
-      {LzhFixture("unsupported.lzh"), 2, 0},
+      {LzhFixture("unknown-method.lzh"), 2, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.File + " mode " + std::to_string(c.Mode));
