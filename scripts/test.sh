@@ -17,9 +17,9 @@ ctest --test-dir "$here/build" --output-on-failure --timeout 600 -j 2
 
 echo "== sanitizer build"
 "$here/scripts/build.sh" "$here/build-asan" -DZEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
-echo "== unit tests under sanitizers"
+echo "== unit tests and the short archive fuzz run under sanitizers"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir "$here/build-asan" --output-on-failure --timeout 600 -L unit -j 2
+  ctest --test-dir "$here/build-asan" --output-on-failure --timeout 600 -L 'unit|fuzz' -j 2
 
 echo "== fuzzing the HTML parser for 60 s"
 CC=clang CXX=clang++ "$here/scripts/build.sh" "$here/build-fuzz" -DZEL_FUZZ=ON
