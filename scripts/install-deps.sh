@@ -16,6 +16,19 @@ packages=(
   openssl ca-certificates
   libarchive-tools  # bsdtar writes the 7z archives of tests/fuzz_archives.py
 )
+if [ "${1:-}" = "--windows" ]; then
+  # The cross compiler, GoogleTest's sources, and Wine (32-bit, hence the
+  # i386 architecture) with an X server for the Windows windows.
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [ "$(id -u)" -ne 0 ]; then
+      echo "the i386 architecture is missing for wine32; run this script as root" >&2
+      exit 1
+    fi
+    dpkg --add-architecture i386
+    apt-get update -qq
+  fi
+  packages+=(g++-mingw-w64-i686 googletest wine wine32:i386 xvfb xauth)
+fi
 if [ "${1:-}" = "--bench" ]; then
   packages+=(libbenchmark-dev libarchive-tools jlha-utils libxml2-dev libgumbo-dev
     libboost1.74-doc sqlite3-doc git-doc abs-guide python3.11-doc)

@@ -8,4 +8,6 @@ files=$(git ls-files '*.cpp' '*.h')
 echo "== clang-format"
 clang-format --dry-run -Werror $files
 echo "== clang-tidy"
-git ls-files 'src/*.cpp' 'tools/*.cpp' 'archivers/*.cpp' | xargs -P 2 -n 4 clang-tidy -p "$build" --quiet --extra-arg=-Wno-unknown-warning-option 2>/dev/null
+# The Windows backend's sources are checked by the Windows build's lint.
+git ls-files 'src/*.cpp' 'tools/*.cpp' 'archivers/*.cpp' | grep -v '/win32/' |
+  xargs -P 2 -n 4 clang-tidy -p "$build" --quiet --extra-arg=-Wno-unknown-warning-option 2>/dev/null

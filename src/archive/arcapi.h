@@ -11,12 +11,8 @@
 #include <string_view>
 
 // Every entry and callback of the interface uses the platform's standard
-// calling convention: __stdcall on 32-bit Windows, the only one elsewhere.
-#if defined(_WIN32) && !defined(_WIN64)
-#define ARCAPI __stdcall
-#else
-#define ARCAPI
-#endif
+// calling convention (ARCAPI).
+#include "platform/abi.h"
 
 namespace arcapi {
 

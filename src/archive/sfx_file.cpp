@@ -95,13 +95,7 @@ std::optional<std::uint64_t> ListedSize(const std::string& fileName) {
 }
 
 bool SameFileName(const std::string& a, const std::string& b) {
-  const std::string fullA = platform::ExpandFileName(a);
-  const std::string fullB = platform::ExpandFileName(b);
-#ifdef _WIN32
-  return rtl::SameTextAscii(fullA, fullB);
-#else
-  return fullA == fullB;
-#endif
+  return platform::SameFileName(a, b);
 }
 
 std::string BigEndian32(std::uint64_t value) {

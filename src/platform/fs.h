@@ -128,5 +128,8 @@ bool VolumeHasNamedStreams(const std::string& path);
 std::string GetModuleFileName();
 // Full path of `path` relative to the current directory.
 std::string ExpandFileName(const std::string& path);
+// Whether `a` and `b` name the same file by their full paths, in the
+// system's way of comparing names (ASCII letter case counts only on Linux).
+bool SameFileName(const std::string& a, const std::string& b);
 
 }  // namespace platform

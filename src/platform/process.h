@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,11 @@ inline void Sleep(std::uint32_t milliseconds) {
 
 // The running program's process id.
 std::uint32_t GetCurrentProcessId();
+
+// The program's command line as the system keeps it whole (Windows:
+// GetCommandLineA), for the program's own splitting rules; nullopt where
+// the system hands over the arguments already split (Linux).
+std::optional<std::string> RawCommandLine();
 
 // Splits a command line as a Windows program's start-up code does: blanks
 // separate arguments, double quotes group, 2n backslashes before a quote

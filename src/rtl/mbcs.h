@@ -7,15 +7,10 @@
 #include <string>
 #include <string_view>
 
-namespace rtl {
+// PathDelim and DriveDelim, from the backend's own header.
+#include "rtl_paths.h"
 
-#ifdef _WIN32
-inline constexpr char PathDelim = '\\';
-inline constexpr std::string_view DriveDelim = ":";
-#else
-inline constexpr char PathDelim = '/';
-inline constexpr std::string_view DriveDelim{};
-#endif
+namespace rtl {
 
 enum class MbcsByteType { Single, Lead, Trail };
 

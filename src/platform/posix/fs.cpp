@@ -492,4 +492,8 @@ std::string ExpandFileName(const std::string& path) {
   return rtl::IncludeTrailingPathDelimiter(cwd) + path;
 }
 
+bool SameFileName(const std::string& a, const std::string& b) {
+  return ExpandFileName(a) == ExpandFileName(b);
+}
+
 }  // namespace platform

@@ -88,4 +88,8 @@ Sleeper& Seam<Sleeper>::Default() {
   return sleeper;
 }
 
+std::optional<std::string> RawCommandLine() {
+  return std::nullopt;
+}
+
 }  // namespace platform
