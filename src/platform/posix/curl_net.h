@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/net.h"
+#include "platform/wire_url.h"
 
 namespace platform::posix {
 
@@ -23,9 +24,7 @@ struct CurlLimits {
 std::unique_ptr<InternetClient> MakeCurlInternetClient(CurlLimits limits);
 std::unique_ptr<UrlDownloader> MakeCurlUrlDownloader(CurlLimits limits);
 
-// `url` as it goes on the wire: blanks, control characters, bytes above 0x7E
-// and the characters that addresses never hold as such (" < > \ ^ ` { | })
-// percent-encoded, everything else as given.
-std::string EscapeUrl(std::string_view url);
+// The wire form of an address, shared with the other backend.
+using platform::EscapeUrl;
 
 }  // namespace platform::posix

@@ -109,32 +109,6 @@ std::uint32_t AttributesOf(const struct stat& st, std::string_view name) {
   return attributes;
 }
 
-bool MatchHere(std::string_view name, std::string_view mask) {
-  // Iterative wildcard match with one backtrack point for the last "*".
-  std::size_t n = 0;
-  std::size_t m = 0;
-  std::size_t starMask = std::string_view::npos;
-  std::size_t starName = 0;
-  while (n < name.size()) {
-    if (m < mask.size() && (mask[m] == '?' || mask[m] == name[n])) {
-      ++n;
-      ++m;
-    } else if (m < mask.size() && mask[m] == '*') {
-      starMask = m++;
-      starName = n;
-    } else if (starMask != std::string_view::npos) {
-      m = starMask + 1;
-      n = ++starName;
-    } else {
-      return false;
-    }
-  }
-  while (m < mask.size() && mask[m] == '*') {
-    ++m;
-  }
-  return m == mask.size();
-}
-
 }  // namespace
 
 std::uint32_t GetFileAttributes(const std::string& path) {
@@ -256,6 +230,10 @@ SysError CreateHardLink(const std::string& link, const std::string& existing) {
   return ::link(existing.c_str(), link.c_str()) == 0 ? SysError{} : LastError();
 }
 
+SysError TestReplaceable(const std::string& /*path*/) {
+  return {};  // a rename replaces a file whoever holds it
+}
+
 SysError FlushFile(const std::string& path) {
   Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.Valid()) {
@@ -338,23 +316,6 @@ SysError TestOpenForWriting(const std::string& path) {
     return LastError();
   }
   return {};
-}
-
-bool MatchesMask(std::string_view name, std::string_view mask) {
-  if (mask == "*.*" || mask == "*") {
-    return true;
-  }
-  // "name." asks for names without an extension.
-  if (!mask.empty() && mask.back() == '.') {
-    return name.find('.') == std::string_view::npos &&
-           MatchHere(name, mask.substr(0, mask.size() - 1));
-  }
-  // "*.*" at the end also takes names without a period, as Windows does.
-  if (mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*" &&
-      MatchHere(name, mask.substr(0, mask.size() - 2))) {
-    return true;
-  }
-  return MatchHere(name, mask);
 }
 
 struct DirectorySearch::Impl {

@@ -21,6 +21,7 @@
 #undef DeleteFile
 #undef FindWindowEx
 #undef GetFileAttributes
+#undef GetFreeSpace
 #undef GetModuleFileName
 #undef GetPrivateProfileString
 #undef GetTempFileName
