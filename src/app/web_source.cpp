@@ -190,7 +190,10 @@ bool IsDownloadedArchive(const std::string& path) {
     archive::TArchiveFile probe(nullptr);
     probe.SetFileName(path);
     if (probe.Archiver() != nullptr) {
+      // The binding outlives a failed load (the content check above tried
+      // it already): only loading tells whether the library is there.
       probe.Archiver()->EnsureDLL();
+      probe.Archiver()->ArchiverDll().Load();
     }
   } catch (const archive::ENoArchiverDLL&) {
     return true;

@@ -480,6 +480,20 @@ TEST_F(WebSource, ADownloadThatIsNoArchiveIsNotKept) {
   EXPECT_EQ(ReadFile(Tool("downver.inf")), "[ZelUpd]\nLastDown=zel15.lzh\n");
 }
 
+TEST_F(WebSource, ADownloadWhoseLibraryIsMissingIsKeptAndTheLibraryNamed) {
+  const TempDir none;
+  const recorder_test::Session noLibraries(std::vector{none.Dir()});
+  std::string message;
+  try {
+    Update();
+  } catch (const rtl::Exception& e) {
+    message = e.Message();
+  }
+  EXPECT_NE(message.find("UNLHA32.DLL"), std::string::npos) << message;
+  // Installing the library is all the next run needs.
+  EXPECT_EQ(ReadFile(Tool("zel16.lzh")), "archive 16");
+}
+
 TEST_F(WebSource, FailuresAndTheirMessages) {
   web_.Web.Pages["http://h/none.htm"] = {"<html><body>no module</body></html>"};
   web_.Web.Pages["http://h/gone.htm"] = {ModulePage("gone.lzh")};
