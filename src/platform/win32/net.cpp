@@ -200,9 +200,13 @@ class WinInetClient final : public InternetClient {
 // destructor by design.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class DownloadListener final : public IBindStatusCallback {
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor): released, never deleted
+class DownloadListener final : public IBindStatusCallback, public IHttpNegotiate {
  public:
   explicit DownloadListener(const TransferProgress& progress) : progress_(progress) {}
+
+  // The HTTP status of the last answer, 0 when the service told none.
+  DWORD Status() const { return status_.load(); }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
     if (object == nullptr) {
@@ -210,6 +214,11 @@ class DownloadListener final : public IBindStatusCallback {
     }
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IBindStatusCallback)) {
       *object = static_cast<IBindStatusCallback*>(this);
+      AddRef();
+      return S_OK;
+    }
+    if (IsEqualIID(iid, IID_IHttpNegotiate)) {
+      *object = static_cast<IHttpNegotiate*>(this);
       AddRef();
       return S_OK;
     }
@@ -254,9 +263,28 @@ class DownloadListener final : public IBindStatusCallback {
     return S_OK;
   }
 
+  HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR /*url*/, LPCWSTR /*headers*/,
+                                                 DWORD /*reserved*/, LPWSTR* additional) override {
+    if (additional != nullptr) {
+      *additional = nullptr;
+    }
+    return S_OK;
+  }
+  // The service saves an error page like the file asked for: the status
+  // tells them apart.
+  HRESULT STDMETHODCALLTYPE OnResponse(DWORD status, LPCWSTR /*responseHeaders*/,
+                                       LPCWSTR /*requestHeaders*/, LPWSTR* additional) override {
+    if (additional != nullptr) {
+      *additional = nullptr;
+    }
+    status_.store(status);
+    return S_OK;
+  }
+
  private:
   const TransferProgress& progress_;
   std::atomic<ULONG> references_{1};
+  std::atomic<DWORD> status_{0};
 };
 #pragma GCC diagnostic pop
 
@@ -317,6 +345,9 @@ class UrlMonikerDownloader final : public UrlDownloader {
     }
     if (Interrupted()) {
       return static_cast<std::int32_t>(E_ABORT);
+    }
+    if (listener.Status() != 0 && (listener.Status() < 200 || listener.Status() >= 300)) {
+      return kInetEObjectNotFound;
     }
     return part.Commit(localPath) ? kDownloadOk : kEAccessDenied;
   }
