@@ -27,7 +27,9 @@ if [ "${1:-}" = "--windows" ]; then
     dpkg --add-architecture i386
     apt-get update -qq
   fi
-  packages+=(g++-mingw-w64-i686 googletest wine wine32:i386 xvfb xauth)
+  # The locale ja_JP.UTF-8: Wine takes code page 932 from its name, and
+  # writes Japanese file names only when the C library knows the locale.
+  packages+=(g++-mingw-w64-i686 googletest wine wine32:i386 xvfb xauth locales)
 fi
 if [ "${1:-}" = "--bench" ]; then
   packages+=(libbenchmark-dev libarchive-tools jlha-utils libxml2-dev libgumbo-dev
@@ -41,16 +43,26 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
+if [ ${#missing[@]} -ne 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "missing packages: ${missing[*]}; run this script as root" >&2
+    exit 1
+  fi
+  echo "installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-if [ "$(id -u)" -ne 0 ]; then
-  echo "missing packages: ${missing[*]}; run this script as root" >&2
-  exit 1
+if [ "${1:-}" = "--windows" ] && ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "the locale ja_JP.UTF-8 is missing for Wine; run this script as root" >&2
+    exit 1
+  fi
+  echo "generating the locale ja_JP.UTF-8"
+  # Listed in locale.gen, so that a later locale-gen keeps it.
+  if ! grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen; then
+    echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
+  fi
+  locale-gen >/dev/null
 fi
-
-echo "installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

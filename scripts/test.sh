@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the unit and end-to-end tests of
 # the normal build, then the unit tests again under address and
-# undefined-behaviour sanitizers.
+# undefined-behaviour sanitizers, the HTML fuzzer for a minute, and last the
+# Windows program's build and its tests under Wine.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/install-deps.sh"
@@ -31,3 +32,6 @@ if ! "$here/build-fuzz/fuzz/zel_html_fuzz" -max_total_time=60 -timeout=10 -rss_l
   exit 1
 fi
 tail -n 1 "$here/build-fuzz/fuzz.log"
+
+echo "== the Windows program"
+"$here/scripts/test-windows.sh" "$here/build-win"

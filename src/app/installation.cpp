@@ -275,6 +275,13 @@ void TInstallation::KeepAside(const std::string& relative, const std::string& so
     Journal(kAdded, relative);
     return;
   }
+  // Refused before it gets a second name: that name could not be removed
+  // while the file is in use.
+  if (platform::GetEntryKind(target) == platform::EntryKind::File) {
+    if (const platform::SysError error = platform::TestReplaceable(target); error.Failed()) {
+      ThrowCopyError(sourceForMessage, dest_ + FolderOf(relative), error);
+    }
+  }
   Journal(kReplaced, relative);
   MakeBackupParents(relative);
   const std::string kept = backup_ + std::string(kFiles) + rtl::PathDelim + relative;

@@ -1,7 +1,6 @@
 #include "archive/tar32.h"
 
 #include <array>
-#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <system_error>
@@ -76,12 +75,6 @@ class SfxPart {
   std::ifstream in_;
 };
 
-// Two names of one file: writing the output would empty what it is made from.
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code ignored;
-  return std::filesystem::equivalent(a, b, ignored);
-}
-
 void CopyPart(SfxPart& part, std::ofstream& out, const std::string& outName) {
   std::vector<char> buffer(std::size_t{64} * 1024);
   std::ifstream& in = part.Stream();
@@ -102,7 +95,8 @@ void CopyPart(SfxPart& part, std::ofstream& out, const std::string& outName) {
 // raises and removes the partly written output.
 void WriteSfxFile(const std::string& outName, std::initializer_list<SfxPart*> parts) {
   for (const SfxPart* part : parts) {
-    if (SameFile(outName, part->Path())) {
+    // Two names of one file: writing the output would empty what it is made from.
+    if (platform::SameFile(outName, part->Path())) {
       throw rtl::EFCreateError(
           rtl::Format("Cannot create file \"%s\". %s",
                       {outName,

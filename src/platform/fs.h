@@ -49,6 +49,10 @@ SysError SystemError(std::uint32_t code);
 SysError RenameReplacing(const std::string& from, const std::string& to);
 // A second name `link` for the existing file `existing` (same volume).
 SysError CreateHardLink(const std::string& link, const std::string& existing);
+// Whether the file at `path` can be renamed over now. Windows refuses
+// while another program holds the file without sharing its deletion, runs
+// it, or while it is read-only; elsewhere a rename replaces any file.
+SysError TestReplaceable(const std::string& path);
 // Copies `source` to the new file `target` (which must not exist), keeping
 // mode and times, and makes its data durable before returning. A source
 // that is no regular file is refused without being opened.
@@ -131,5 +135,8 @@ std::string ExpandFileName(const std::string& path);
 // Whether `a` and `b` name the same file by their full paths, in the
 // system's way of comparing names (ASCII letter case counts only on Linux).
 bool SameFileName(const std::string& a, const std::string& b);
+// Whether `a` and `b` are names of one existing file (links, short names
+// and letter case included); false when either cannot be looked at.
+bool SameFile(const std::string& a, const std::string& b);
 
 }  // namespace platform

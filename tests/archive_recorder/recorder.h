@@ -10,8 +10,8 @@
 
 namespace recorder {
 
-// The file name of the library being built (for example "libunlha32.so"),
-// defined by its generated entries.
+// The file name of the library being built ("libunlha32.so" on Linux,
+// "UNLHA32.DLL" on Windows), defined by its generated entries.
 extern const char* const kLibraryName;
 
 int Command(const char* entry, const char* kind, arcapi::TWindowHandle window,

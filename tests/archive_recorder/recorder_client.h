@@ -16,14 +16,25 @@
 #include <vector>
 
 #include "archive_recorder/recorder_format.h"
+#include "platform/library.h"
+#include "rtl/mbcs.h"
+#include "support/native_name.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace recorder_test {
 
-// The directory of a variant ("full", "no-time", ...) with a trailing "/".
+// The directory of a variant ("full", "no-time", ...) with a trailing
+// path delimiter.
 inline std::string VariantDir(const std::string& variant) {
-  return std::string(ZEL_RECORDER_DIR) + "/" + variant + "/";
+  return testing_support::NativeName(std::string(ZEL_RECORDER_DIR) + "/" + variant + "/");
+}
+
+// The file of the library that the binding loads as `interfaceName`
+// ("UNLHA32.DLL"): "libunlha32.so" on Linux, the name itself on Windows. It
+// is also the name the library logs under.
+inline std::string LibraryFile(const std::string& interfaceName) {
+  return platform::LibraryFileName(interfaceName);
 }
 
 using testing_support::ScopedEnv;
@@ -49,8 +60,8 @@ struct RecordedMember {
 
 // What the library answers. A result key is a kind ("FindFirst"), an
 // exported entry name ("UnZipFindFirst") or "library:kind"
-// ("libzip32j.so:OpenArchive"); the codes answer successive calls, the
-// last one repeats. OpenArchive answers its code as the handle.
+// (LibraryFile("ZIP32J.DLL") + ":OpenArchive"); the codes answer successive
+// calls, the last one repeats. OpenArchive answers its code as the handle.
 class Script {
  public:
   Script& Result(const std::string& key, std::initializer_list<long long> codes) {
@@ -177,7 +188,10 @@ class Session {
   static std::string Join(const std::vector<std::string>& dirs) {
     std::string joined;
     for (const std::string& dir : dirs) {
-      joined += (joined.empty() ? "" : ":") + dir;
+      if (!joined.empty()) {
+        joined += testing_support::kPathListSeparator;
+      }
+      joined += dir;
     }
     return joined;
   }

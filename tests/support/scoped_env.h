@@ -1,12 +1,12 @@
 // Environment variables set for the length of a scope.
 #pragma once
 
-#include <stdlib.h>
-#include <time.h>
-
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <utility>
+
+#include "system_backend.h"
 
 namespace testing_support {
 
@@ -15,27 +15,16 @@ namespace testing_support {
 class ScopedEnv {
  public:
   ScopedEnv(std::string name, const std::optional<std::string>& value) : name_(std::move(name)) {
-    if (const char* old = ::getenv(name_.c_str()); old != nullptr) {
+    if (const char* old = std::getenv(name_.c_str()); old != nullptr) {
       previous_ = old;
     }
-    Apply(value);
+    backend::SetEnvironment(name_, value);
   }
-  ~ScopedEnv() { Apply(previous_); }
+  ~ScopedEnv() { backend::SetEnvironment(name_, previous_); }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
-  void Apply(const std::optional<std::string>& value) {
-    if (value) {
-      ::setenv(name_.c_str(), value->c_str(), 1);
-    } else {
-      ::unsetenv(name_.c_str());
-    }
-    if (name_ == "TZ") {
-      ::tzset();
-    }
-  }
-
   std::string name_;
   std::optional<std::string> previous_;
 };

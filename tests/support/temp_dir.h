@@ -1,23 +1,37 @@
 // A real temporary directory for one test, removed with everything in it.
 #pragma once
 
-#include <stdlib.h>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "rtl/mbcs.h"
+#include "support/native_name.h"
+#include "system_backend.h"
 
 namespace testing_support {
 
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zeltest.XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-      ADD_FAILURE() << "mkdtemp failed";
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      const std::filesystem::path candidate =
+          base / ("zeltest." + std::to_string(random() % 1000000000));
+      std::error_code error;
+      if (std::filesystem::create_directory(candidate, error)) {
+        std::filesystem::permissions(candidate, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace, error);
+        path_ = candidate.string();
+      }
     }
-    path_ = pattern;
+    if (path_.empty()) {
+      ADD_FAILURE() << "no temporary directory in " << base;
+    }
   }
   ~TempDir() {
     std::error_code ignored;
@@ -28,23 +42,32 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
-  // The directory with a trailing "/".
-  std::string Dir() const { return path_.string() + "/"; }
-  std::string Path(const std::string& name) const { return (path_ / name).string(); }
+  // The directory with a trailing path delimiter.
+  std::string Dir() const { return path_ + rtl::PathDelim; }
+  // `name` below the directory; "/" in it delimits subdirectories.
+  std::string Path(const std::string& name) const { return Dir() + NativeName(name); }
 
   std::string Write(const std::string& name, const std::string& content) const {
+    MakeParents(name);
     const std::string path = Path(name);
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path, std::ios::binary) << content;
     return path;
   }
   std::string MakeDir(const std::string& name) const {
-    std::filesystem::create_directories(Path(name));
+    MakeParents(name);
+    backend::MakeDirectory(Path(name));
     return Path(name);
   }
 
  private:
-  std::filesystem::path path_;
+  void MakeParents(const std::string& name) const {
+    for (std::size_t slash = name.find('/'); slash != std::string::npos;
+         slash = name.find('/', slash + 1)) {
+      backend::MakeDirectory(Path(name.substr(0, slash)));
+    }
+  }
+
+  std::string path_;
 };
 
 inline std::string ReadFile(const std::string& path) {
@@ -53,7 +76,7 @@ inline std::string ReadFile(const std::string& path) {
 }
 
 inline bool Exists(const std::string& path) {
-  return std::filesystem::exists(path);
+  return backend::PathExists(path);
 }
 
 }  // namespace testing_support

@@ -207,6 +207,9 @@ class DownloadListener final : public IBindStatusCallback, public IHttpNegotiate
 
   // The HTTP status of the last answer, 0 when the service told none.
   DWORD Status() const { return status_.load(); }
+  // Whether the data ended short of the length the server announced: the
+  // service reports a connection lost mid-transfer as a success.
+  bool EndedShort() const { return endedShort_.load(); }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
     if (object == nullptr) {
@@ -233,8 +236,12 @@ class DownloadListener final : public IBindStatusCallback, public IHttpNegotiate
   }
   HRESULT STDMETHODCALLTYPE GetPriority(LONG* /*priority*/) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE OnLowResource(DWORD /*reserved*/) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnProgress(ULONG done, ULONG total, ULONG /*status*/,
+  HRESULT STDMETHODCALLTYPE OnProgress(ULONG done, ULONG total, ULONG status,
                                        LPCWSTR /*text*/) override {
+    // A length is announced only when no content coding hides it.
+    if (status == BINDSTATUS_ENDDOWNLOADDATA) {
+      endedShort_.store(total > 0 && done != total);
+    }
     // Nothing may be thrown through the service; a listener that fails is
     // only not told any more.
     try {
@@ -285,6 +292,7 @@ class DownloadListener final : public IBindStatusCallback, public IHttpNegotiate
   const TransferProgress& progress_;
   std::atomic<ULONG> references_{1};
   std::atomic<DWORD> status_{0};
+  std::atomic<bool> endedShort_{false};
 };
 #pragma GCC diagnostic pop
 
@@ -348,6 +356,9 @@ class UrlMonikerDownloader final : public UrlDownloader {
     }
     if (listener.Status() != 0 && (listener.Status() < 200 || listener.Status() >= 300)) {
       return kInetEObjectNotFound;
+    }
+    if (listener.EndedShort()) {
+      return kInetEDownloadFailure;
     }
     return part.Commit(localPath) ? kDownloadOk : kEAccessDenied;
   }

@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -52,12 +50,12 @@ TEST(FindLargestMatch, PlainNamesAndRelativePatterns) {
   tmp.Write("zel.lzh", "");
   EXPECT_EQ(app::FindLargestMatch(tmp.Dir() + "zel.lzh"), tmp.Dir() + "zel.lzh");
   EXPECT_EQ(app::FindLargestMatch(tmp.Dir() + "none.lzh"), tmp.Dir());
-  EXPECT_EQ(app::FindLargestMatch(tmp.Dir() + "none/zel*.lzh"), tmp.Dir() + "none/");
-  const std::string cwd = std::filesystem::current_path().string();
-  ASSERT_EQ(::chdir(tmp.Dir().c_str()), 0);
+  EXPECT_EQ(app::FindLargestMatch(tmp.Path("none/zel*.lzh")), tmp.Path("none/"));
+  const std::filesystem::path cwd = std::filesystem::current_path();
+  std::filesystem::current_path(tmp.Dir());
   EXPECT_EQ(app::FindLargestMatch("zel*.lzh"), "zel.lzh");
   EXPECT_EQ(app::FindLargestMatch("none*"), "");
-  ASSERT_EQ(::chdir(cwd.c_str()), 0);
+  std::filesystem::current_path(cwd);
 }
 
 TEST(UpdateFromArchive, NoMatchNamesTheSourceAsTyped) {
@@ -98,24 +96,24 @@ TEST_F(ArchiveSource, ExtractsEverythingIntoAFreshWorkDirectoryThatGoesAfterward
   tmp_.Write("dl/zel16.lzh", "new");
   tmp_.Write("inst/ZEL.EXE", "old exe");
   tmp_.MakeDir("temp");
-  const recorder_test::ScopedEnv tmpdir("TMPDIR", tmp_.Path("temp"));
+  const recorder_test::ScopedEnv tmpdir(testing_support::kTempDirVariable, tmp_.Path("temp"));
   app::CZelUpd updater;
-  updater.UpdateFromArchive(tmp_.Path("dl/zel*.lzh"), tmp_.Path("inst") + "/");
+  updater.UpdateFromArchive(tmp_.Path("dl/zel*.lzh"), tmp_.Path("inst/"));
 
   const auto commands = session.CallsTo("Unlha");
   ASSERT_EQ(commands.size(), 1u);
   const std::string line = commands[0].Arg("line");
-  const std::string prefix = "x -+ -n1 -y1 -jse1 -jso1  \"" + tmp_.Path("dl/zel16.lzh") + "\" \"" +
-                             tmp_.Path("temp") + "/TMP";
+  const std::string prefix =
+      "x -+ -n1 -y1 -jse1 -jso1  \"" + tmp_.Path("dl/zel16.lzh") + "\" \"" + tmp_.Path("temp/TMP");
   ASSERT_EQ(line.substr(0, prefix.size()), prefix) << line;
-  EXPECT_EQ(line.substr(line.size() - 13), ".tmp/\" \"*.*\" ") << line;
+  EXPECT_EQ(line.substr(line.size() - 13), testing_support::NativeName(".tmp/\" \"*.*\" ")) << line;
   EXPECT_EQ(commands[0].Arg("size"), "8192");
   EXPECT_EQ(commands[0].Arg("window"), "0");
   // The work directory was made, handed over and deleted; the archive stays.
   EXPECT_TRUE(std::filesystem::is_empty(tmp_.Path("temp")));
   EXPECT_EQ(testing_support::ReadFile(tmp_.Path("dl/zel16.lzh")), "new");
   ASSERT_EQ(fake_.Launcher.CommandLines.size(), 1u);
-  EXPECT_EQ(fake_.Launcher.CommandLines[0], "\"" + tmp_.Path("inst") + "/ZEL.EXE\"");
+  EXPECT_EQ(fake_.Launcher.CommandLines[0], "\"" + tmp_.Path("inst/ZEL.EXE") + "\"");
 }
 
 TEST_F(ArchiveSource, AnExtractionThatFailedOrLeftNothingInstallsNothing) {
@@ -123,7 +121,7 @@ TEST_F(ArchiveSource, AnExtractionThatFailedOrLeftNothingInstallsNothing) {
   tmp_.Write("dl/zel.lzh", "archive");
   tmp_.Write("inst/ZEL.EXE", "old exe");
   tmp_.MakeDir("temp");
-  const recorder_test::ScopedEnv tmpdir("TMPDIR", tmp_.Path("temp"));
+  const recorder_test::ScopedEnv tmpdir(testing_support::kTempDirVariable, tmp_.Path("temp"));
   const std::string archive = tmp_.Path("dl/zel.lzh");
   struct Case {
     int Code;
@@ -168,7 +166,8 @@ TEST_F(ArchiveSource, FailuresBeforeInstallingLeaveTheInstallationAlone) {
   {
     // No temporary directory: the system's error.
     const recorder_test::Session session("full");
-    const recorder_test::ScopedEnv tmpdir("TMPDIR", tmp_.Path("no-such-dir"));
+    const recorder_test::ScopedEnv tmpdir(testing_support::kTempDirVariable,
+                                          tmp_.Path("no-such-dir"));
     EXPECT_THROW(updater.UpdateFromArchive(tmp_.Path("dl/zel.lzh"), tmp_.Path("inst")),
                  rtl::EOSError);
   }
@@ -178,7 +177,7 @@ TEST_F(ArchiveSource, FailuresBeforeInstallingLeaveTheInstallationAlone) {
     TempDir noLibraries;
     const recorder_test::Session session(std::vector{noLibraries.Dir()});
     tmp_.MakeDir("temp");
-    const recorder_test::ScopedEnv tmpdir("TMPDIR", tmp_.Path("temp"));
+    const recorder_test::ScopedEnv tmpdir(testing_support::kTempDirVariable, tmp_.Path("temp"));
     try {
       updater.UpdateFromArchive(tmp_.Path("dl/zel.lzh"), tmp_.Path("inst"));
       FAIL();

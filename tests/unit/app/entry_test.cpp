@@ -11,12 +11,13 @@ namespace {
 
 using app::SourceKind;
 using testing_support::FakeSystem;
+using testing_support::NativeName;
 using testing_support::TempDir;
 
 TEST(SourceKind, PageDirectoryOrArchive) {
   rtl::ScopedAnsiCodePage utf8(rtl::CP_UTF8_);
   struct Case {
-    const char* source;
+    std::string source;
     SourceKind kind;
   };
   const Case cases[] = {
@@ -25,9 +26,10 @@ TEST(SourceKind, PageDirectoryOrArchive) {
       {"see:http://host", SourceKind::Page},
       {"https://host/zel.lzh", SourceKind::Page},
       {"HTTPS://host/dl/", SourceKind::Page},
-      {"/opt/zel/new/", SourceKind::Directory},
-      {"/opt/zel/new", SourceKind::Archive},
-      {"/opt/zel/new/.", SourceKind::Directory},
+      // Paths written with "/", taken with the system's delimiter.
+      {NativeName("/opt/zel/new/"), SourceKind::Directory},
+      {NativeName("/opt/zel/new"), SourceKind::Archive},
+      {NativeName("/opt/zel/new/."), SourceKind::Directory},
       {".", SourceKind::Directory},
       {"zel*.lzh", SourceKind::Archive},
       {"", SourceKind::Archive},
@@ -40,11 +42,11 @@ TEST(SourceKind, PageDirectoryOrArchive) {
 TEST(SourceKind, TrailByteEqualToADelimiterIsNoDirectory) {
   rtl::ScopedAnsiCodePage sjis(rtl::CP_SHIFT_JIS);
   // "表" (0x95 0x5C) and "ー." style trail bytes: only whole characters count.
-  EXPECT_EQ(app::SourceKindOf("/zel/\x95\x5C"), SourceKind::Archive);
-  EXPECT_EQ(app::SourceKindOf("/zel/\x95\x5C/"), SourceKind::Directory);
+  EXPECT_EQ(app::SourceKindOf(NativeName("/zel/\x95\x5C")), SourceKind::Archive);
+  EXPECT_EQ(app::SourceKindOf(NativeName("/zel/\x95\x5C/")), SourceKind::Directory);
   // 0x81 0x2E would be a trail byte with the period's value if it were valid; it is a lead
   // byte followed by "." and so the period belongs to the character.
-  EXPECT_EQ(app::SourceKindOf("/zel/\x81."), SourceKind::Archive);
+  EXPECT_EQ(app::SourceKindOf(NativeName("/zel/\x81.")), SourceKind::Archive);
   EXPECT_EQ(app::SourceKindOf("\x83\x5Chttp://x"), SourceKind::Page);
 }
 
@@ -114,7 +116,7 @@ TEST(Entry, DirectorySourceRunsTheWholeUpdate) {
   tmp.Write("new/ZEL.EXE", "v2");
   tmp.MakeDir("inst");
   rtl::TStringList args;
-  args.Add(tmp.Path("new") + "/");
+  args.Add(tmp.Path("new/"));
   args.Add(tmp.Path("inst"));
   args.Add("/delete");
   testing::internal::CaptureStdout();

@@ -11,6 +11,7 @@
 #include "app/zelupd_main.h"
 #include "archive/lha32.h"
 #include "archive_recorder/recorder_client.h"
+#include "expected_codes.h"
 #include "fakes.h"
 #include "rtl/codepage.h"
 #include "support/temp_dir.h"
@@ -21,6 +22,12 @@ namespace {
 using testing_support::Exists;
 using testing_support::ReadFile;
 using testing_support::TempDir;
+
+// The last-download record as the tool writes it.
+std::string RecordOf(const std::string& name) {
+  const std::string lineBreak = testing_support::expected::kProfileLineBreak;
+  return "[ZelUpd]" + lineBreak + "LastDown=" + name + lineBreak;
+}
 
 const std::string kPage = "http://www.example.com/dl/page.htm";
 const std::string kArchive = "http://www.example.com/dl/zel16.lzh";
@@ -323,7 +330,7 @@ TEST(LastDownload, TheRecordHoldsTheFileNameAndComparesItExactly) {
   EXPECT_FALSE(app::IsLastDownload(record, tmp.Path("dl/zel16.lzh")));
   // Only the name counts, not its directory.
   app::SaveLastDownload(record, tmp.Path("dl/zel16.lzh"));
-  EXPECT_EQ(ReadFile(record), "[ZelUpd]\nLastDown=zel16.lzh\n");
+  EXPECT_EQ(ReadFile(record), RecordOf("zel16.lzh"));
   EXPECT_TRUE(app::IsLastDownload(record, tmp.Path("elsewhere/zel16.lzh")));
   EXPECT_TRUE(app::IsLastDownload(record, "zel16.lzh"));
   for (const char* other : {"ZEL16.LZH", "zel16.lzh.bak", "zel16", "zel17.lzh"}) {
@@ -349,11 +356,11 @@ class WebSource : public ::testing::Test {
   }
   ~WebSource() override { archive::TLha32::FreeDLL(); }
 
-  std::string Tool(const std::string& name = "") const { return tmp_.Path("tool") + "/" + name; }
+  std::string Tool(const std::string& name = "") const { return tmp_.Path("tool/" + name); }
   void Update(const std::string& page = kPage, bool deleteDownload = false,
               const std::string& downPath = "") {
     app::CZelUpd updater(Tool());
-    updater.UpdateFromPage(page, tmp_.Path("inst") + "/", deleteDownload, downPath);
+    updater.UpdateFromPage(page, tmp_.Path("inst/"), deleteDownload, downPath);
   }
   // The message of the failure of Update, or "" when it succeeded.
   std::string Failure(const std::string& page = kPage, bool deleteDownload = false,
@@ -381,7 +388,7 @@ class WebSource : public ::testing::Test {
   TempDir tmp_;
   recorder_test::Session session_{"full"};
   // Set once everything above has made its own temporary directory.
-  recorder_test::ScopedEnv tmpdir_{"TMPDIR", tmp_.Path("temp")};
+  recorder_test::ScopedEnv tmpdir_{testing_support::kTempDirVariable, tmp_.Path("temp")};
   testing_support::FakeSystem fake_;
   testing_support::ScopedFakeWeb web_;
 };
@@ -393,7 +400,7 @@ TEST_F(WebSource, DownloadsBesideTheToolInstallsAndRecords) {
   EXPECT_EQ(Extracted(), std::vector<std::string>{Tool("zel16.lzh")});
   EXPECT_EQ(Starts(), 1u);
   EXPECT_EQ(ReadFile(Tool("zel16.lzh")), "archive 16");
-  EXPECT_EQ(ReadFile(Tool("downver.inf")), "[ZelUpd]\nLastDown=zel16.lzh\n");
+  EXPECT_EQ(ReadFile(Tool("downver.inf")), RecordOf("zel16.lzh"));
   EXPECT_TRUE(std::filesystem::is_empty(tmp_.Path("temp")));
 }
 
@@ -412,7 +419,7 @@ TEST_F(WebSource, TheSameArchiveAgainIsRefusedANewOneGoesOn) {
   Update();
   EXPECT_EQ(web_.Web.Downloads().size(), 1u);
   EXPECT_EQ(Starts(), 2u);
-  EXPECT_EQ(ReadFile(Tool("downver.inf")), "[ZelUpd]\nLastDown=zel17.lzh\n");
+  EXPECT_EQ(ReadFile(Tool("downver.inf")), RecordOf("zel17.lzh"));
 }
 
 TEST_F(WebSource, TheDownloadDirectoryAndDeletingTheDownload) {
@@ -422,7 +429,7 @@ TEST_F(WebSource, TheDownloadDirectoryAndDeletingTheDownload) {
   };
   const std::vector<Case> cases = {
       {tmp_.Path("dl"), false},
-      {tmp_.Path("dl") + "/", false},
+      {tmp_.Path("dl/"), false},
       {tmp_.Path("dl"), true},
   };
   for (const Case& c : cases) {
@@ -434,7 +441,7 @@ TEST_F(WebSource, TheDownloadDirectoryAndDeletingTheDownload) {
     EXPECT_FALSE(Exists(Tool("zel16.lzh"))) << c.DownPath;
     EXPECT_EQ(Extracted().back(), tmp_.Path("dl/zel16.lzh")) << c.DownPath;
     // The record is beside the tool either way.
-    EXPECT_EQ(ReadFile(Tool("downver.inf")), "[ZelUpd]\nLastDown=zel16.lzh\n") << c.DownPath;
+    EXPECT_EQ(ReadFile(Tool("downver.inf")), RecordOf("zel16.lzh")) << c.DownPath;
   }
 }
 
@@ -444,7 +451,7 @@ TEST_F(WebSource, AnArchiveAlreadyThereIsInstalledWithoutADownload) {
   EXPECT_TRUE(web_.Web.Downloads().empty());
   EXPECT_EQ(Extracted(), std::vector<std::string>{Tool("zel16.lzh")});
   EXPECT_EQ(ReadFile(Tool("zel16.lzh")), "kept from before");
-  EXPECT_EQ(ReadFile(Tool("downver.inf")), "[ZelUpd]\nLastDown=zel16.lzh\n");
+  EXPECT_EQ(ReadFile(Tool("downver.inf")), RecordOf("zel16.lzh"));
 }
 
 TEST_F(WebSource, ANameWithWildcardCharactersIsInstalledAsItStands) {
@@ -462,7 +469,7 @@ TEST_F(WebSource, AJapaneseNameIsRequestedInUtf8AndSavedInTheSystemsCodePage) {
   web_.Web.Files["http://www.example.com/dl/%E8%A1%A8.lzh"] = "archive";
   Update();
   EXPECT_EQ(Extracted(), std::vector<std::string>{Tool("\x95\x5C.lzh")});
-  EXPECT_EQ(ReadFile(Tool("downver.inf")), "[ZelUpd]\nLastDown=\x95\x5C.lzh\n");
+  EXPECT_EQ(ReadFile(Tool("downver.inf")), RecordOf("\x95\x5C.lzh"));
 }
 
 TEST_F(WebSource, ADownloadThatIsNoArchiveIsNotKept) {

@@ -22,6 +22,7 @@ namespace {
 using archive::DetectArchiverType;
 using archive::FileItems;
 using archive::TArchiveFile;
+using recorder_test::LibraryFile;
 using recorder_test::RecordedMember;
 using recorder_test::Script;
 using recorder_test::Session;
@@ -153,8 +154,8 @@ TEST_F(ArchiveFile, TypeSetterKeepsEverythingOnRefusalAndOnAMissingLibrary) {
 TEST_F(ArchiveFile, AMissingLibraryLeavesTypeArchiverAndName) {
   TempDir onlyLha;
   onlyLha.MakeDir("libs");
-  std::filesystem::copy_file(recorder_test::VariantDir("full") + "libunlha32.so",
-                             onlyLha.Path("libs/libunlha32.so"));
+  std::filesystem::copy_file(recorder_test::VariantDir("full") + LibraryFile("UNLHA32.DLL"),
+                             onlyLha.Path("libs/" + LibraryFile("UNLHA32.DLL")));
   const Session session(std::vector{onlyLha.Path("libs/")});
   TArchiveFile file;
   file.SetFileName("a.lzh");

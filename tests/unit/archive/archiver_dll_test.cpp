@@ -20,6 +20,7 @@ namespace {
 
 using archive::TArchiverDll;
 using archive::TMemberInfo;
+using recorder_test::LibraryFile;
 using recorder_test::RecordedMember;
 using recorder_test::ScopedEnv;
 using recorder_test::Script;
@@ -38,6 +39,7 @@ constexpr std::uint16_t kDate = Dos(2024, 3, 15);
 constexpr std::uint16_t kTime = DosClock(12, 34, 56);
 constexpr std::uint64_t kFileTimeUtc = 133549796960000000;
 constexpr std::uint64_t kHour = 36000000000;
+const std::string kSeparator(1, testing_support::kPathListSeparator);
 
 const char* const kLhaFormat = "LHA 形式書庫";
 
@@ -47,7 +49,7 @@ class ArchiverDll : public ::testing::Test {
     return std::make_unique<TArchiverDll>(rtl::Utf8ToAnsi(kLhaFormat), "UNLHA32.DLL", "Unlha");
   }
   static std::string Module(const std::string& variant) {
-    return VariantDir(variant) + "libunlha32.so";
+    return VariantDir(variant) + LibraryFile("UNLHA32.DLL");
   }
   static std::string EntryNotFound(const std::string& module, const std::string& entry) {
     return module + " に " + entry + " のエントリが見つかりません。";
@@ -83,12 +85,13 @@ TEST(LibraryFileName, MapsWindowsNamesToSharedObjects) {
 TEST(Library, SearchesTheListedDirectoriesInOrder) {
   testing_support::TempDir empty;
   // An empty entry and a directory without the library are passed over.
-  ScopedEnv path("ZELUPD_LIBRARY_PATH",
-                 empty.Dir() + "::" + VariantDir("no-type") + ":" + VariantDir("full"));
+  ScopedEnv path("ZELUPD_LIBRARY_PATH", empty.Dir() + kSeparator + kSeparator +
+                                            VariantDir("no-type") + kSeparator +
+                                            VariantDir("full"));
   platform::Library library = platform::LoadLibrary("UNLHA32.DLL");
   ASSERT_TRUE(library.IsLoaded());
   EXPECT_NE(library.Handle(), 0u);
-  EXPECT_EQ(library.GetModuleFileName(), VariantDir("no-type") + "libunlha32.so");
+  EXPECT_EQ(library.GetModuleFileName(), VariantDir("no-type") + LibraryFile("UNLHA32.DLL"));
   EXPECT_NE(library.GetProcAddress("UnlhaFindFirst"), nullptr);
   EXPECT_EQ(library.GetProcAddress("UnlhaGetArchiveType"), nullptr);
 
@@ -119,10 +122,10 @@ TEST(Library, RelativeDirectoriesAreTakenFromTheCurrentDirectory) {
   const std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::current_path(VariantDir("full"));
   {
-    ScopedEnv path("ZELUPD_LIBRARY_PATH", "../no-time");
+    ScopedEnv path("ZELUPD_LIBRARY_PATH", testing_support::NativeName("../no-time"));
     const platform::Library library = platform::LoadLibrary("TAR32.DLL");
     ASSERT_TRUE(library.IsLoaded());
-    EXPECT_EQ(library.GetModuleFileName().front(), '/');
+    EXPECT_TRUE(std::filesystem::path(library.GetModuleFileName()).is_absolute());
     EXPECT_EQ(library.GetProcAddress("TarGetWriteTimeEx"), nullptr);
   }
   std::filesystem::current_path(previous);
@@ -196,7 +199,7 @@ TEST_F(ArchiverDll, MissingLibraryIsReportedAndLoadedOnceInPlace) {
     EXPECT_THROW(loadingFirst[i](), archive::ENoArchiverDLL);
   }
 
-  std::filesystem::copy_file(Module("full"), dir.Path("libunlha32.so"));
+  std::filesystem::copy_file(Module("full"), dir.Path(LibraryFile("UNLHA32.DLL")));
   session.SetScript(Script().Result("GetArchiveType", {7}));
   EXPECT_EQ(lha->GetArchiveType("a.lzh"), 7);
   EXPECT_NE(lha->ModuleHandle(), 0u);

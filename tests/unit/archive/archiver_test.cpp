@@ -12,6 +12,7 @@ using archive::FileItems;
 using archive::TArchiver;
 using archive::TArchiverOptions;
 using archive::TCmdOpt;
+using testing_support::NativeName;
 
 TEST(ArchiverBase, ClassOperationsOfTheBaseAreAbstract) {
   try {
@@ -30,8 +31,8 @@ TEST(ArchiverBase, ClassOperationsOfTheBaseAreAbstract) {
 
 TEST(ArchiverBase, JoinPathPutsExactlyOneDelimiterBetween) {
   EXPECT_EQ(TArchiver::JoinPath("", "sfx32gui.dat"), "sfx32gui.dat");
-  EXPECT_EQ(TArchiver::JoinPath("/opt/zel", "a.dat"), "/opt/zel/a.dat");
-  EXPECT_EQ(TArchiver::JoinPath("/opt/zel/", "a.dat"), "/opt/zel/a.dat");
+  EXPECT_EQ(TArchiver::JoinPath(NativeName("/opt/zel"), "a.dat"), NativeName("/opt/zel/a.dat"));
+  EXPECT_EQ(TArchiver::JoinPath(NativeName("/opt/zel/"), "a.dat"), NativeName("/opt/zel/a.dat"));
   EXPECT_EQ(TArchiver::JoinPath("C:\\zel", "a.dat", '\\'), "C:\\zel\\a.dat");
   EXPECT_EQ(TArchiver::JoinPath("C:\\zel\\", "a.dat", '\\'), "C:\\zel\\a.dat");
   rtl::ScopedAnsiCodePage sjis(rtl::CP_SHIFT_JIS);
@@ -42,8 +43,8 @@ TEST(ArchiverBase, JoinPathPutsExactlyOneDelimiterBetween) {
 
 TEST(ArchiverBase, ArchiveAndDestinationAreQuoted) {
   TCmdOpt opt;
-  TArchiver::AddArchiveAndDest(opt, "rel/zel.lzh", "/tmp/work");
-  EXPECT_EQ(opt.Text, " \"rel/zel.lzh\" \"/tmp/work/\"");
+  TArchiver::AddArchiveAndDest(opt, NativeName("rel/zel.lzh"), NativeName("/tmp/work"));
+  EXPECT_EQ(opt.Text, NativeName(" \"rel/zel.lzh\" \"/tmp/work/\""));
   TCmdOpt noDir;
   TArchiver::AddArchiveAndDest(noDir, "zel.lzh", "");
   EXPECT_EQ(noDir.Text, " \"zel.lzh\"");

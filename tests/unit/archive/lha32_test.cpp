@@ -14,6 +14,7 @@ using archive::TArchiverOptions;
 using archive::TLha32;
 using recorder_test::Script;
 using recorder_test::Session;
+using testing_support::NativeName;
 
 // Each test starts without a binding, so the one it makes sees its own session.
 class Lha32 : public ::testing::Test {
@@ -40,11 +41,12 @@ TEST_F(Lha32, ExtractLineOfTheUpdaterReachesTheLibraryAsBuilt) {
   ExtractOptions(options);
   std::string commandLine;
   std::string output(64, '\0');
-  const int result = lha.ExtractFiles(nullptr, "/dl/zel152.lzh", options, "/tmp/TMP1A.tmp",
-                                      FileItems{"*.*"}, true, commandLine, output);
+  const int result =
+      lha.ExtractFiles(nullptr, NativeName("/dl/zel152.lzh"), options, NativeName("/tmp/TMP1A.tmp"),
+                       FileItems{"*.*"}, true, commandLine, output);
   EXPECT_EQ(result, 0x8019);  // handed back unjudged
   const std::string expected =
-      "x -+ -n1 -y1 -jse1 -jso1  \"/dl/zel152.lzh\" \"/tmp/TMP1A.tmp/\" \"*.*\" ";
+      NativeName("x -+ -n1 -y1 -jse1 -jso1  \"/dl/zel152.lzh\" \"/tmp/TMP1A.tmp/\" \"*.*\" ");
   EXPECT_EQ(commandLine, expected);
   EXPECT_EQ(output.c_str(), std::string("1 file(s) extracted"));
   const auto calls = session.CallsTo("Unlha");
@@ -88,7 +90,7 @@ TEST_F(Lha32, EverySwitchInItsFixedOrder) {
   options.m = 2;
   options.n = 3;
   options.u = 1;
-  options.w = "/work";
+  options.w = NativeName("/work");
   options.z = 1;
   options.jn = 9;
   options.jo = "o v";
@@ -112,10 +114,12 @@ TEST_F(Lha32, EverySwitchInItsFixedOrder) {
   options.UserOptions = "-user";
   options.UserFileList = "-tail";
   EXPECT_EQ(
-      lha.GetUpdateCommand(nullptr, "z.lzh", options, "/base/", FileItems{"a", "b"}, true),
-      "f -+ -a0 -m2 -n3 -u1 \"-w/work/\" -z1 -jn9 \"-joo v\" \"-jobb\" -jse1 -jso2 -jw4"
-      " \"-jx*.bak\" \"-jx*.tmp\" -jyo1 \"-jzcomment\" -gp5 \"-grr\" -gyc6 \"-gydd\" \"-gyee\""
-      " -gys7 \"-gytt\" \"-gyww\" -gyx8 -user \"z.lzh\" \"/base/\" \"a\" \"b\" -tail");
+      lha.GetUpdateCommand(nullptr, "z.lzh", options, NativeName("/base/"), FileItems{"a", "b"},
+                           true),
+      NativeName("f -+ -a0 -m2 -n3 -u1 \"-w/work/\" -z1 -jn9 \"-joo v\" \"-jobb\" -jse1 -jso2 -jw4"
+                 " \"-jx*.bak\" \"-jx*.tmp\" -jyo1 \"-jzcomment\" -gp5 \"-grr\" -gyc6 \"-gydd\""
+                 " \"-gyee\" -gys7 \"-gytt\" \"-gyww\" -gyx8 -user \"z.lzh\" \"/base/\" \"a\" \"b\""
+                 " -tail"));
 }
 
 TEST_F(Lha32, OwnerWindowForcesNOne) {
@@ -144,13 +148,14 @@ TEST_F(Lha32, ResponseFileFollowsTheOptionsNotTheFlag) {
   TArchiverOptions options;
   ExtractOptions(options);
   options.ResFileName = session.Dir().Path("names.rsp");
-  std::string line =
-      lha.GetExtractCommand(nullptr, "a.lzh", options, "/d", FileItems{"one", "two"}, false);
-  EXPECT_EQ(line, "x -+ -n1 -y1 -jse1 -jso1  \"a.lzh\" \"/d/\" \"@" + options.ResFileName + "\" ");
+  std::string line = lha.GetExtractCommand(nullptr, "a.lzh", options, NativeName("/d"),
+                                           FileItems{"one", "two"}, false);
+  EXPECT_EQ(line, NativeName("x -+ -n1 -y1 -jse1 -jso1  \"a.lzh\" \"/d/\" \"@") +
+                      options.ResFileName + "\" ");
   EXPECT_EQ(testing_support::ReadFile(options.ResFileName), "\"one\"\r\n\"two\"\r\n");
   options.ResFileUsage.Exclude(archive::ruOnUnpack);
-  line = lha.GetExtractCommand(nullptr, "a.lzh", options, "/d", FileItems{"one"}, true);
-  EXPECT_EQ(line, "x -+ -n1 -y1 -jse1 -jso1  \"a.lzh\" \"/d/\" \"one\" ");
+  line = lha.GetExtractCommand(nullptr, "a.lzh", options, NativeName("/d"), FileItems{"one"}, true);
+  EXPECT_EQ(line, NativeName("x -+ -n1 -y1 -jse1 -jso1  \"a.lzh\" \"/d/\" \"one\" "));
   // Updating is not in the default set.
   line = lha.GetUpdateCommand(nullptr, "a.lzh", options, "", FileItems{"one"}, true);
   EXPECT_EQ(line, "f -+ -n1 -y1 -jse1 -jso1  \"a.lzh\" \"one\" ");
@@ -167,8 +172,8 @@ TEST_F(Lha32, DeleteSfxAndMemoryExtractionLines) {
       "d -+ -jso0  \"rel/a.lzh\" \"x.txt\" ");
   std::string commandLine;
   std::string output;
-  EXPECT_EQ(lha.MakeSfx(nullptr, "a.lzh", options, "/out", commandLine, output), 0);
-  EXPECT_EQ(commandLine, "s -+ -jso0  \"a.lzh\" \"/out/\" ");
+  EXPECT_EQ(lha.MakeSfx(nullptr, "a.lzh", options, NativeName("/out"), commandLine, output), 0);
+  EXPECT_EQ(commandLine, NativeName("s -+ -jso0  \"a.lzh\" \"/out/\" "));
   EXPECT_EQ(session.CallsTo("Unlha").at(0).Arg("output"), "null");
 
   std::uint8_t buffer[32] = {};

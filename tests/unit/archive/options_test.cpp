@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "rtl/codepage.h"
 #include "rtl/exceptions.h"
 #include "rtl/persistent.h"
 #include "rtl/stringlist.h"
@@ -302,13 +303,15 @@ TEST(ArchiverOptions, AssignBetweenUnrelatedClassesNamesBoth) {
     other.Assign(options);
     ADD_FAILURE() << "no exception";
   } catch (const rtl::EConvertError& e) {
-    EXPECT_EQ(e.Message(), "TArchiverOptions を TOtherPersistent に代入することはできません");
+    EXPECT_EQ(e.Message(),
+              rtl::Utf8ToAnsi("TArchiverOptions を TOtherPersistent に代入することはできません"));
   }
   try {
     options.Assign(other);
     ADD_FAILURE() << "no exception";
   } catch (const rtl::EConvertError& e) {
-    EXPECT_EQ(e.Message(), "TOtherPersistent を TArchiverOptions に代入することはできません");
+    EXPECT_EQ(e.Message(),
+              rtl::Utf8ToAnsi("TOtherPersistent を TArchiverOptions に代入することはできません"));
   }
   EXPECT_EQ(options.a, 3);
 }

@@ -14,6 +14,7 @@
 #include "archive/rar32.h"
 #include "archive/tar32.h"
 #include "archive_recorder/recorder_client.h"
+#include "platform/fs.h"
 #include "rtl/codepage.h"
 #include "support/temp_dir.h"
 
@@ -30,9 +31,11 @@ using archive::TCab32;
 using archive::TRar32;
 using archive::TTar32;
 using archive::TTgz32;
+using recorder_test::LibraryFile;
 using recorder_test::ScopedEnv;
 using recorder_test::Script;
 using recorder_test::Session;
+using testing_support::NativeName;
 using testing_support::ReadFile;
 using testing_support::TempDir;
 
@@ -100,19 +103,19 @@ bool TarCheck(const std::string& fileName) {
 std::vector<Family> Families() {
   return {
       {"cab", [] { return std::make_unique<TCab32>(); }, TCab32::CabDll, archive::IsCabArchive,
-       "CAB 形式書庫", "CAB32.DLL", "Cab", "libcab32.so"},
+       "CAB 形式書庫", "CAB32.DLL", "Cab", LibraryFile("CAB32.DLL")},
       {"arj", [] { return std::make_unique<TArj32>(); }, TArj32::ArjDll, archive::IsArjArchive,
-       "ARJ 形式書庫", "UNARJ32J.DLL", "Unarj", "libunarj32j.so"},
+       "ARJ 形式書庫", "UNARJ32J.DLL", "Unarj", LibraryFile("UNARJ32J.DLL")},
       {"tar", [] { return std::make_unique<TTar32>(); }, TTar32::TarDll, TarCheck,
-       "tar/tgz/taz/bz2 形式書庫", "TAR32.DLL", "Tar", "libtar32.so"},
+       "tar/tgz/taz/bz2 形式書庫", "TAR32.DLL", "Tar", LibraryFile("TAR32.DLL")},
       {"tgz", [] { return std::make_unique<TTgz32>(); }, TTar32::TarDll, TarCheck,
-       "tar/tgz/taz/bz2 形式書庫", "TAR32.DLL", "Tar", "libtar32.so"},
+       "tar/tgz/taz/bz2 形式書庫", "TAR32.DLL", "Tar", LibraryFile("TAR32.DLL")},
       {"bz2", [] { return std::make_unique<TBZ232>(); }, TTar32::TarDll, TarCheck,
-       "tar/tgz/taz/bz2 形式書庫", "TAR32.DLL", "Tar", "libtar32.so"},
+       "tar/tgz/taz/bz2 形式書庫", "TAR32.DLL", "Tar", LibraryFile("TAR32.DLL")},
       {"rar", [] { return std::make_unique<TRar32>(); }, TRar32::RarDll, archive::IsRarArchive,
-       "RAR 形式書庫", "UNRAR32.DLL", "Unrar", "libunrar32.so"},
+       "RAR 形式書庫", "UNRAR32.DLL", "Unrar", LibraryFile("UNRAR32.DLL")},
       {"bga", [] { return std::make_unique<TBGA32>(); }, TBGA32::BgaDll, archive::IsBgaArchive,
-       "BGA 形式書庫", "BGA32.DLL", "Bga", "libbga32.so"},
+       "BGA 形式書庫", "BGA32.DLL", "Bga", LibraryFile("BGA32.DLL")},
   };
 }
 
@@ -206,40 +209,51 @@ void ExpectLines(const std::vector<LineCase>& cases) {
     Archiver archiver;
     TArchiverOptions options;
     c.Setup(options);
-    EXPECT_EQ(c.Build(archiver, options), c.Expected);
+    EXPECT_EQ(c.Build(archiver, options), NativeName(c.Expected));
   }
   EXPECT_TRUE(session.Calls().empty());
 }
 
 void NoOptions(TArchiverOptions& /*options*/) {}
 
+// The paths of a case, and its expected line, are written with "/" and
+// taken with the system's delimiter.
 auto Extract(const std::string& archive, const std::string& dir, bool flag = false) {
   return [=](TArchiver& a, const TArchiverOptions& o) {
-    return a.GetExtractCommand(nullptr, archive, o, dir, FileItems{"*.*"}, flag);
+    return a.GetExtractCommand(nullptr, NativeName(archive), o, NativeName(dir), FileItems{"*.*"},
+                               flag);
   };
 }
 
 auto Add(const std::string& archive, const std::string& dir, bool flag = false) {
   return [=](TArchiver& a, const TArchiverOptions& o) {
-    return a.GetAddCommand(nullptr, archive, o, dir, FileItems{"f 1", "f2"}, flag);
+    return a.GetAddCommand(nullptr, NativeName(archive), o, NativeName(dir), FileItems{"f 1", "f2"},
+                           flag);
   };
 }
 
 auto Delete(const std::string& archive, const std::string& dir) {
   return [=](TArchiver& a, const TArchiverOptions& o) {
-    return a.GetDeleteCommand(nullptr, archive, o, dir, FileItems{"old"}, false);
+    return a.GetDeleteCommand(nullptr, NativeName(archive), o, NativeName(dir), FileItems{"old"},
+                              false);
   };
 }
 
 auto Sfx(const std::string& archive, const std::string& dir) {
   return [=](TArchiver& a, const TArchiverOptions& o) {
-    return a.GetSfxCommand(nullptr, archive, o, dir);
+    return a.GetSfxCommand(nullptr, NativeName(archive), o, NativeName(dir));
   };
+}
+
+// A CAB archive in the root directory: its full name, which the extraction
+// leaves as it is.
+std::string RootedCab() {
+  return platform::ExpandFileName(NativeName("/a.cab"));
 }
 
 auto ExtractMem(const std::string& archive) {
   return [=](TArchiver& a, const TArchiverOptions& o) {
-    return a.GetExtractMemCommand(nullptr, archive, o, "doc/read me.txt");
+    return a.GetExtractMemCommand(nullptr, NativeName(archive), o, NativeName("doc/read me.txt"));
   };
 }
 
@@ -255,14 +269,14 @@ TEST_F(OtherFormats, CabLines) {
          o.c = 1;
          o.n = 1;
          o.r = 1;
-         o.w = "/work";
+         o.w = NativeName("/work");
          o.x = 0;
          o.ji = 1;
          o.UserOptions = "-user";
          o.UserFileList = "-tail";
        },
-       Extract("/a.cab", "/dest/"),
-       "-x -o -i -r \"-h/work/\" -j -q -user \"/a.cab\" \"/dest/\" \"*.*\" -tail"},
+       Extract(RootedCab(), "/dest/"),
+       "-x -o -i -r \"-h/work/\" -j -q -user \"" + RootedCab() + "\" \"/dest/\" \"*.*\" -tail"},
       {"values that give no switch",
        [](TArchiverOptions& o) {
          o.c = 2;
@@ -396,16 +410,18 @@ TEST_F(OtherFormats, ArjExtractsWithLhaLinesAndInheritsTheRest) {
   options.jso = 1;
   std::string commandLine;
   std::string output;
-  arj.ExtractFiles(nullptr, "a.arj", options, "/d", FileItems{"*.*"}, false, commandLine, output);
-  EXPECT_EQ(commandLine, "x -+ -jse1 -jso1  \"a.arj\" \"/d/\" \"*.*\" ");
-  arj.AddFiles(nullptr, "a.arj", options, "/b", FileItems{"f"}, false, commandLine, output);
-  EXPECT_EQ(commandLine, "u -+ -jse1 -jso1  \"a.arj\" \"/b/\" \"f\" ");
-  arj.DeleteFiles(nullptr, "a.arj", options, "/b", FileItems{"f"}, false, commandLine, output);
+  const std::string d = NativeName("/d");
+  const std::string b = NativeName("/b");
+  arj.ExtractFiles(nullptr, "a.arj", options, d, FileItems{"*.*"}, false, commandLine, output);
+  EXPECT_EQ(commandLine, NativeName("x -+ -jse1 -jso1  \"a.arj\" \"/d/\" \"*.*\" "));
+  arj.AddFiles(nullptr, "a.arj", options, b, FileItems{"f"}, false, commandLine, output);
+  EXPECT_EQ(commandLine, NativeName("u -+ -jse1 -jso1  \"a.arj\" \"/b/\" \"f\" "));
+  arj.DeleteFiles(nullptr, "a.arj", options, b, FileItems{"f"}, false, commandLine, output);
   EXPECT_EQ(commandLine, "d -+ -jse1 -jso1  \"a.arj\" \"f\" ");
-  arj.UpdateFiles(nullptr, "a.arj", options, "/b", FileItems{"f"}, false, commandLine, output);
-  EXPECT_EQ(commandLine, "f -+ -jse1 -jso1  \"a.arj\" \"/b/\" \"f\" ");
-  arj.MakeSfx(nullptr, "a.arj", options, "/o", commandLine, output);
-  EXPECT_EQ(commandLine, "s -+ -jse1 -jso1  \"a.arj\" \"/o/\" ");
+  arj.UpdateFiles(nullptr, "a.arj", options, b, FileItems{"f"}, false, commandLine, output);
+  EXPECT_EQ(commandLine, NativeName("f -+ -jse1 -jso1  \"a.arj\" \"/b/\" \"f\" "));
+  arj.MakeSfx(nullptr, "a.arj", options, NativeName("/o"), commandLine, output);
+  EXPECT_EQ(commandLine, NativeName("s -+ -jse1 -jso1  \"a.arj\" \"/o/\" "));
   const auto commands = session.CallsTo("Unarj");
   ASSERT_EQ(commands.size(), 5u);
   EXPECT_EQ(commands[4].Arg("line"), commandLine);
@@ -442,10 +458,10 @@ TEST_F(OtherFormats, ResponseFileDecisions) {
   };
   // The option set decides, whatever the caller's flag says.
   ExpectLines<TCab32>({
-      {"cab extract", withResponseFile, Extract("/a.cab", "/d", false),
-       "-x  \"/a.cab\" \"/d/\" " + item + " "},
-      {"cab extract, not in set", usage({archive::ruOnPack}), Extract("/a.cab", "/d", true),
-       "-x  \"/a.cab\" \"/d/\" \"*.*\" "},
+      {"cab extract", withResponseFile, Extract(RootedCab(), "/d", false),
+       "-x  \"" + RootedCab() + "\" \"/d/\" " + item + " "},
+      {"cab extract, not in set", usage({archive::ruOnPack}), Extract(RootedCab(), "/d", true),
+       "-x  \"" + RootedCab() + "\" \"/d/\" \"*.*\" "},
       {"cab add", usage({archive::ruOnPack}), Add("a.cab", "", false),
        "-a  \"a.cab\" " + item + " "},
   });
@@ -499,8 +515,9 @@ TEST_F(OtherFormats, BgaSelfExtractingCommandWritesAnEmptyResponseFile) {
   session.Dir().Write("names.rsp", "\"stale\"\r\n");
   std::string commandLine;
   std::string output;
-  EXPECT_EQ(bga.MakeSfx(nullptr, "a.gza", options, "/out", commandLine, output), 0);
-  EXPECT_EQ(commandLine, "s -n -j  \"a.gza\" \"/out/\" \"@" + options.ResFileName + "\" ");
+  EXPECT_EQ(bga.MakeSfx(nullptr, "a.gza", options, NativeName("/out"), commandLine, output), 0);
+  EXPECT_EQ(commandLine,
+            NativeName("s -n -j  \"a.gza\" \"/out/\" \"@") + options.ResFileName + "\" ");
   EXPECT_EQ(ReadFile(options.ResFileName), "");
   const auto commands = session.CallsTo("Bga");
   ASSERT_EQ(commands.size(), 1u);
@@ -758,8 +775,11 @@ TEST(SfxFileName, ExtensionReplacedAndDirectoryJoined) {
     SCOPED_TRACE(c.Archive + " | " + c.Dir);
     EXPECT_EQ(archive::SfxFileName(c.Archive, ".EXE", c.Dir, "\\:"), c.Expected);
   }
-  EXPECT_EQ(archive::SfxFileName("/dl/zel.v2/zel", ".EXE", ""), "/dl/zel.v2/zel.EXE");
-  EXPECT_EQ(archive::SfxFileName("/dl/zel.tar", ".EXE", "/out"), "/out/zel.EXE");
+  // The system's own delimiters by default.
+  EXPECT_EQ(archive::SfxFileName(NativeName("/dl/zel.v2/zel"), ".EXE", ""),
+            NativeName("/dl/zel.v2/zel.EXE"));
+  EXPECT_EQ(archive::SfxFileName(NativeName("/dl/zel.tar"), ".EXE", NativeName("/out")),
+            NativeName("/out/zel.EXE"));
 }
 
 // --- Content checks ---

@@ -21,12 +21,14 @@ using archive::TArchiverOptions;
 using archive::TSevenZip32;
 using archive::TWindowHandle;
 using archive::TYZ1;
+using recorder_test::LibraryFile;
 using recorder_test::RecordedMember;
 using recorder_test::ScopedEnv;
 using recorder_test::Script;
 using recorder_test::Session;
 using recorder_test::VariantDir;
 using testing_support::Exists;
+using testing_support::NativeName;
 using testing_support::ReadFile;
 using testing_support::TempDir;
 
@@ -173,10 +175,12 @@ TEST_F(Yz1, LevelAndSwitchesOfTheCommandLine) {
     SCOPED_TRACE(c.name);
     TArchiverOptions options;
     c.set(options);
-    EXPECT_EQ(yz1.GetExtractCommand(nullptr, "a.yz1", options, "/d", FileItems{"*.*"}, false),
-              std::string("x -+") + c.switches + "  \"a.yz1\" \"/d/\" \"*.*\" ");
-    EXPECT_EQ(yz1.GetAddCommand(nullptr, "a.yz1", options, "/base/", FileItems{"f"}, false),
-              std::string("c -+") + c.switches + "  \"a.yz1\" \"/base/\" \"f\" ");
+    EXPECT_EQ(
+        yz1.GetExtractCommand(nullptr, "a.yz1", options, NativeName("/d"), FileItems{"*.*"}, false),
+        std::string("x -+") + c.switches + NativeName("  \"a.yz1\" \"/d/\" \"*.*\" "));
+    EXPECT_EQ(
+        yz1.GetAddCommand(nullptr, "a.yz1", options, NativeName("/base/"), FileItems{"f"}, false),
+        std::string("c -+") + c.switches + NativeName("  \"a.yz1\" \"/base/\" \"f\" "));
   }
 }
 
@@ -192,15 +196,16 @@ TEST_F(Yz1, ExtractionRunsThroughTheFirstLibraryWithTheTemplatesResponseFlag) {
   options.ResFileUsage.Exclude(archive::ruOnUnpack);
   std::string commandLine;
   std::string output;
-  EXPECT_EQ(yz1.ExtractFiles(nullptr, "a.yz1", options, "/d", FileItems{"one", "two"}, true,
-                             commandLine, output),
+  EXPECT_EQ(yz1.ExtractFiles(nullptr, "a.yz1", options, NativeName("/d"), FileItems{"one", "two"},
+                             true, commandLine, output),
             0x8019);
-  const std::string expected = "x -+ -u \"a.yz1\" \"/d/\" \"@" + options.ResFileName + "\" -tail";
+  const std::string expected =
+      NativeName("x -+ -u \"a.yz1\" \"/d/\" \"@") + options.ResFileName + "\" -tail";
   EXPECT_EQ(commandLine, expected);
   EXPECT_EQ(ReadFile(options.ResFileName), "\"one\"\r\n\"two\"\r\n");
   const auto calls = session.CallsTo("Yz1");
   ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].Library, "libyyz32.so");
+  EXPECT_EQ(calls[0].Library, LibraryFile("YYZ32.DLL"));
   EXPECT_EQ(calls[0].Arg("line"), expected);
 
   options.ResFileUsage.Include(archive::ruOnPack);
@@ -250,12 +255,24 @@ TEST_F(Yz1, EachNameIsTriedInOrder) {
     std::vector<std::string> present;
     std::string name1;
     const char* loaded;
-    const char* library;
+    std::string library;
   } cases[] = {
-      {"both present", {"libyyz32.so", "libyz1.so"}, "YYZ32.DLL", "YYZ32.DLL", "libyyz32.so"},
-      {"first only", {"libyyz32.so"}, "YYZ32.DLL", "YYZ32.DLL", "libyyz32.so"},
-      {"second only", {"libyz1.so"}, "YYZ32.DLL", "YZ1.DLL", "libyz1.so"},
-      {"first name empty", {"libyyz32.so", "libyz1.so"}, "", "YZ1.DLL", "libyz1.so"},
+      {"both present",
+       {LibraryFile("YYZ32.DLL"), LibraryFile("YZ1.DLL")},
+       "YYZ32.DLL",
+       "YYZ32.DLL",
+       LibraryFile("YYZ32.DLL")},
+      {"first only",
+       {LibraryFile("YYZ32.DLL")},
+       "YYZ32.DLL",
+       "YYZ32.DLL",
+       LibraryFile("YYZ32.DLL")},
+      {"second only", {LibraryFile("YZ1.DLL")}, "YYZ32.DLL", "YZ1.DLL", LibraryFile("YZ1.DLL")},
+      {"first name empty",
+       {LibraryFile("YYZ32.DLL"), LibraryFile("YZ1.DLL")},
+       "",
+       "YZ1.DLL",
+       LibraryFile("YZ1.DLL")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -292,7 +309,7 @@ TEST_F(Yz1, NeitherLibraryLeavesNoBindingSoALaterConstructionRetries) {
   EXPECT_THROW(TYZ1{}, archive::EArchiver);
   EXPECT_FALSE(archive::IsYz1Archive(work_.Write("a.yz1", "x")));
 
-  LibraryDir({"libyz1.so"});
+  LibraryDir({LibraryFile("YZ1.DLL")});
   TYZ1 yz1;
   ASSERT_NE(TYZ1::Yz1Dll(), nullptr);
   EXPECT_EQ(TYZ1::Yz1Dll()->DllName(), "YZ1.DLL");
@@ -505,7 +522,7 @@ TEST_F(Yz1, SelfExtractorGoesBesideTheArchiveOrIntoTheDirectory) {
     SCOPED_TRACE(std::string(c.archive) + " in " + c.dir);
     std::string commandLine;
     std::string output;
-    yz1.MakeSfx(nullptr, c.archive, options, c.dir, commandLine, output);
+    yz1.MakeSfx(nullptr, NativeName(c.archive), options, NativeName(c.dir), commandLine, output);
     EXPECT_EQ(ReadFile(work_.Path(c.output)),
               "S" + ReadFile(work_.Path(c.archive)) + std::string("\x00\x00\x00\x01", 4));
   }
@@ -670,7 +687,7 @@ TEST_F(SevenZip, SwitchesInTheirOrder) {
          o.c = 2;
          o.n = 1;
          o.r = 2;
-         o.w = "/work";
+         o.w = NativeName("/work");
          o.y = 1;
          o.jx.Add("*.bak");
          o.jx.Add("*.tmp");
@@ -686,12 +703,14 @@ TEST_F(SevenZip, SwitchesInTheirOrder) {
     SCOPED_TRACE(c.name);
     TArchiverOptions options;
     c.set(options);
-    EXPECT_EQ(sevenZip.GetExtractCommand(nullptr, "a.7z", options, "/d", FileItems{"f"}, false),
-              c.extract);
-    EXPECT_EQ(sevenZip.GetAddCommand(nullptr, "a.7z", options, "/d", FileItems{"f"}, false), c.add);
+    const std::string d = NativeName("/d");
+    EXPECT_EQ(sevenZip.GetExtractCommand(nullptr, "a.7z", options, d, FileItems{"f"}, false),
+              NativeName(c.extract));
+    EXPECT_EQ(sevenZip.GetAddCommand(nullptr, "a.7z", options, d, FileItems{"f"}, false),
+              NativeName(c.add));
     // Deleting never names a directory and never sets an overwrite mode.
     const std::string deleteLine =
-        sevenZip.GetDeleteCommand(nullptr, "a.7z", options, "/d", FileItems{"f"}, false);
+        sevenZip.GetDeleteCommand(nullptr, "a.7z", options, d, FileItems{"f"}, false);
     EXPECT_EQ(deleteLine.rfind("d -ms=off", 0), 0u) << deleteLine;
     EXPECT_EQ(deleteLine.find("-o"), std::string::npos) << deleteLine;
   }
@@ -706,19 +725,21 @@ TEST_F(SevenZip, OperationsReachTheLibraryAndResponseFilesFollowTheOptions) {
   std::string commandLine;
   std::string output(16, '\0');
   // The template's flag is not consulted; ruOnUnpack is in the default set.
-  EXPECT_EQ(sevenZip.ExtractFiles(nullptr, "/a.7z", options, "/d", FileItems{"one"}, false,
-                                  commandLine, output),
+  const std::string archive = NativeName("/a.7z");
+  EXPECT_EQ(sevenZip.ExtractFiles(nullptr, archive, options, NativeName("/d"), FileItems{"one"},
+                                  false, commandLine, output),
             0x8020);
-  const std::string extract = "x -ms=off \"-o/d/\"  \"/a.7z\" \"@" + options.ResFileName + "\" ";
+  const std::string extract =
+      NativeName("x -ms=off \"-o/d/\"  \"/a.7z\" \"@") + options.ResFileName + "\" ";
   EXPECT_EQ(commandLine, extract);
   EXPECT_EQ(ReadFile(options.ResFileName), "\"one\"\r\n");
   options.ResFileUsage = archive::TResFileUsage{archive::ruOnUpdate};
-  sevenZip.DeleteFiles(nullptr, "/a.7z", options, "/d", FileItems{"one"}, true, commandLine,
-                       output);
-  EXPECT_EQ(commandLine, "d -ms=off  \"/a.7z\" \"one\" ");
+  sevenZip.DeleteFiles(nullptr, archive, options, NativeName("/d"), FileItems{"one"}, true,
+                       commandLine, output);
+  EXPECT_EQ(commandLine, NativeName("d -ms=off  \"/a.7z\" \"one\" "));
   const auto calls = session.CallsTo("SevenZip");
   ASSERT_EQ(calls.size(), 2u);
-  EXPECT_EQ(calls[0].Library, "lib7-zip32.so");
+  EXPECT_EQ(calls[0].Library, LibraryFile("7-zip32.dll"));
   EXPECT_EQ(calls[0].Arg("line"), extract);
   EXPECT_EQ(calls[0].Arg("size"), "16");
   EXPECT_EQ(calls[1].Arg("line"), commandLine);
@@ -743,7 +764,7 @@ TEST_F(SevenZip, MissingLibraryKeepsTheUnloadedBinding) {
   TSevenZip32 sevenZip;
   EXPECT_THROW(sevenZip.CheckArchive("a.7z", 0, 0), archive::ENoArchiverDLL);
   // Once the library is there, the next loading operation loads it.
-  LibraryDir({"lib7-zip32.so"});
+  LibraryDir({LibraryFile("7-zip32.dll")});
   sevenZip.CheckArchive("a.7z", 0, 0);
   EXPECT_EQ(session.CallsTo("SevenZipCheckArchive").size(), 1u);
 }

@@ -22,14 +22,16 @@ using archive::FileItems;
 using archive::TArchiverOptions;
 using archive::TZip32;
 using archive::TZipDll;
+using recorder_test::LibraryFile;
 using recorder_test::RecordedCall;
 using recorder_test::Script;
 using recorder_test::Session;
 using recorder_test::VariantDir;
+using testing_support::NativeName;
 
-constexpr const char* kUnzip = "libunzip32.so";
-constexpr const char* kZip = "libzip32j.so";
-constexpr const char* kLmzip = "liblmzip32.so";
+const std::string kUnzip = LibraryFile("UNZIP32.DLL");
+const std::string kZip = LibraryFile("ZIP32J.DLL");
+const std::string kLmzip = LibraryFile("LMZIP32.DLL");
 
 // A library directory of the test's own, holding copies of chosen
 // libraries from the recorder's variants.
@@ -308,17 +310,19 @@ TEST_F(Zip32, OnlyLmzipServesBothDirections) {
   options.x = 0;
   std::string commandLine;
   std::string output;
-  zip.ExtractFiles(nullptr, "a.zip", options, "/dest", FileItems{"-a"}, false, commandLine, output);
-  EXPECT_EQ(commandLine, "-x -o -j  \"a.zip\" \"/dest/\" \"[-]a\" ");
+  zip.ExtractFiles(nullptr, "a.zip", options, NativeName("/dest"), FileItems{"-a"}, false,
+                   commandLine, output);
+  const std::string extract = NativeName("-x -o -j  \"a.zip\" \"/dest/\" \"[-]a\" ");
+  EXPECT_EQ(commandLine, extract);
   // No directory and no path conversion for LMZIP32.DLL's own dialect.
-  zip.AddFiles(nullptr, "a.zip", options, "/base", FileItems{"-a", "d\\[1]"}, false, commandLine,
-               output);
+  zip.AddFiles(nullptr, "a.zip", options, NativeName("/base"), FileItems{"-a", "d\\[1]"}, false,
+               commandLine, output);
   EXPECT_EQ(commandLine, "-ru -o -j  \"a.zip\" \"-a\" \"d\\[1]\" ");
   EXPECT_NE(zip.OpenArchive(nullptr, "a.zip", 0), nullptr);
   const std::vector<RecordedCall> calls = session.Calls();
   ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[0].Entry, "Unzip");
-  EXPECT_EQ(calls[0].Arg("line"), "-x -o -j  \"a.zip\" \"/dest/\" \"[-]a\" ");
+  EXPECT_EQ(calls[0].Arg("line"), extract);
   EXPECT_EQ(calls[1].Entry, "Zip");
   EXPECT_EQ(calls[2].Entry, "UnzipOpenArchive");
   for (const RecordedCall& call : calls) {
@@ -455,25 +459,32 @@ TEST_F(Zip32, BuildersWriteTheirSwitchesInOrder) {
     SCOPED_TRACE(c.name);
     TArchiverOptions options;
     c.set(options);
+    // Directories are written with "/" and taken with the system's
+    // delimiter; a member's name is in the archive's own form with "/".
+    const std::string dest = NativeName("/dest");
+    const std::string base = NativeName("/base");
     std::string line;
+    std::string expected = NativeName(c.expected);
     switch (c.op) {
       case Op::Extract:
-        line = zip.GetExtractCommand(nullptr, "a.zip", options, "/dest", FileItems{"f"}, false);
+        line = zip.GetExtractCommand(nullptr, "a.zip", options, dest, FileItems{"f"}, false);
         break;
       case Op::Add:
-        line = zip.GetAddCommand(nullptr, "a.zip", options, "/base", FileItems{"f"}, false);
+        line = zip.GetAddCommand(nullptr, "a.zip", options, base, FileItems{"f"}, false);
         break;
       case Op::Delete:
-        line = zip.GetDeleteCommand(nullptr, "a.zip", options, "/ignored", FileItems{"f"}, false);
+        line = zip.GetDeleteCommand(nullptr, "a.zip", options, NativeName("/ignored"),
+                                    FileItems{"f"}, false);
         break;
       case Op::Update:
-        line = zip.GetUpdateCommand(nullptr, "a.zip", options, "/base", FileItems{"f"}, false);
+        line = zip.GetUpdateCommand(nullptr, "a.zip", options, base, FileItems{"f"}, false);
         break;
       case Op::Mem:
         line = zip.GetExtractMemCommand(nullptr, "a.zip", options, "dir\\[1].txt");
+        expected = c.expected;
         break;
     }
-    EXPECT_EQ(line, c.expected);
+    EXPECT_EQ(line, expected);
   }
 }
 
@@ -596,9 +607,10 @@ TEST_F(Zip32Sfx, StubThenArchiveByteForByte) {
     std::string expectedPath;
     const std::string& stub;
   } cases[] = {
-      {"DOS, unset gw, into a directory", -1, outDir, archiveName, outDir + "/b.EXE", kDosStub},
-      {"DOS, gw 0, directory with delimiter", 0, outDir + "/", archiveName, outDir + "/b.EXE",
+      {"DOS, unset gw, into a directory", -1, outDir, archiveName, work_.Path("out/b.EXE"),
        kDosStub},
+      {"DOS, gw 0, directory with delimiter", 0, work_.Path("out/"), archiveName,
+       work_.Path("out/b.EXE"), kDosStub},
       {"Win32 beside the archive", 1, "", archiveName, work_.Path("in/b.EXE"), kWin32Stub},
       {"name without extension", 2, "", work_.Write("in/noext", kArchive),
        work_.Path("in/noext.EXE"), kWin32Stub},

@@ -4,15 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include "expected_codes.h"
 #include "rtl/codepage.h"
+#include "rtl/mbcs.h"
 #include "rtl/strtable.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using testing_support::Exists;
+using testing_support::NativeName;
 using testing_support::ReadFile;
 using testing_support::TempDir;
+namespace expected = testing_support::expected;
 
 std::set<std::string> Names(const std::string& dir) {
   std::set<std::string> names;
@@ -30,21 +34,21 @@ class DirTreat : public ::testing::Test {
 
 TEST_F(DirTreat, AddBackslashKeepsEmptyAndSingleDelimiter) {
   EXPECT_EQ(fileutil::AddBackslash(""), "");
-  EXPECT_EQ(fileutil::AddBackslash("/a"), "/a/");
-  EXPECT_EQ(fileutil::AddBackslash("/a/"), "/a/");
-  EXPECT_EQ(fileutil::AddBackslash("/"), "/");
+  EXPECT_EQ(fileutil::AddBackslash(NativeName("/a")), NativeName("/a/"));
+  EXPECT_EQ(fileutil::AddBackslash(NativeName("/a/")), NativeName("/a/"));
+  EXPECT_EQ(fileutil::AddBackslash(NativeName("/")), NativeName("/"));
 }
 
 TEST_F(DirTreat, AddBackslashReadsDoubleByteText) {
   rtl::ScopedAnsiCodePage sjis(rtl::CP_SHIFT_JIS);
-  const std::string hyo = "/dir/\x95\x5C";  // 表: its trail byte is 0x5C
-  EXPECT_EQ(fileutil::AddBackslash(hyo), hyo + "/");
+  const std::string hyo = NativeName("/dir/") + "\x95\x5C";  // 表: its trail byte is 0x5C
+  EXPECT_EQ(fileutil::AddBackslash(hyo), hyo + rtl::PathDelim);
   // A real directory with such a name is walked and copied into alike.
   const std::string source = tmp_.MakeDir("\x95\x5C");
   const std::string dest = tmp_.MakeDir("\x83\x5C");
   tmp_.Write("\x95\x5C/f", "x");
   fileutil::CopyDirectory(source, dest, false);
-  EXPECT_EQ(ReadFile(dest + "/f"), "x");
+  EXPECT_EQ(ReadFile(tmp_.Path("\x83\x5C/f")), "x");
 }
 
 TEST_F(DirTreat, CopyWithAndWithoutTrailingDelimiters) {
@@ -54,7 +58,7 @@ TEST_F(DirTreat, CopyWithAndWithoutTrailingDelimiters) {
     tmp.Write("src/a.txt", "A");
     tmp.Write("src/b.bin", "B");
     tmp.MakeDir("dst");
-    const std::string suffix = withDelimiter ? "/" : "";
+    const std::string suffix = withDelimiter ? std::string(1, rtl::PathDelim) : "";
     fileutil::CopyDirectory(tmp.Path("src") + suffix, tmp.Path("dst") + suffix, false);
     EXPECT_EQ(Names(tmp.Path("dst")), (std::set<std::string>{"a.txt", "b.bin"}));
     EXPECT_EQ(ReadFile(tmp.Path("dst/b.bin")), "B");
@@ -75,8 +79,9 @@ TEST_F(DirTreat, OverwriteReplacesAndNoOverwriteFailsWithMessage) {
     fileutil::CopyDirectory(tmp_.Path("src"), tmp_.Path("dst"), false);
     FAIL() << "copy over an existing file succeeded";
   } catch (const fileutil::EFileCopyError& e) {
-    EXPECT_EQ(e.Message(), "ファイル[" + tmp_.Path("src") + "/a]をディレクトリ[" +
-                               tmp_.Path("dst") + "/]にコピーできませんでした File exists(80)");
+    EXPECT_EQ(e.Message(), "ファイル[" + tmp_.Path("src/a") + "]をディレクトリ[" +
+                               tmp_.Path("dst/") + "]にコピーできませんでした " +
+                               expected::SystemText(80) + "(80)");
   }
   EXPECT_EQ(ReadFile(tmp_.Path("dst/a")), "old");
   fileutil::CopyDirectory(tmp_.Path("src"), tmp_.Path("dst"), true);
@@ -114,7 +119,7 @@ TEST_F(DirTreat, SubdirectoryStopsCopyAndDelete) {
     fileutil::CopyDirectory(tmp_.Path("src"), tmp_.Path("dst"), true);
     FAIL() << "a subdirectory was copied";
   } catch (const fileutil::EFileCopyError& e) {
-    EXPECT_NE(e.Message().find("[" + tmp_.Path("src") + "/sub]"), std::string::npos);
+    EXPECT_NE(e.Message().find("[" + tmp_.Path("src/sub") + "]"), std::string::npos);
     EXPECT_NE(e.Message().find("(5)"), std::string::npos) << e.Message();
   }
   try {
@@ -122,7 +127,7 @@ TEST_F(DirTreat, SubdirectoryStopsCopyAndDelete) {
     FAIL() << "a subdirectory was deleted as a file";
   } catch (const fileutil::EFileDeleteError& e) {
     EXPECT_EQ(
-        e.Message().rfind("ファイル[" + tmp_.Path("src") + "/sub]の削除に失敗しました\u3000", 0),
+        e.Message().rfind("ファイル[" + tmp_.Path("src/sub") + "]の削除に失敗しました\u3000", 0),
         0u)
         << e.Message();
   }
@@ -132,7 +137,7 @@ TEST_F(DirTreat, SubdirectoryStopsCopyAndDelete) {
 TEST_F(DirTreat, DeleteRemovesFilesThenTheDirectory) {
   tmp_.Write("work/a", "a");
   tmp_.Write("work/b", "b");
-  fileutil::DeleteDirectory(tmp_.Path("work") + "/");
+  fileutil::DeleteDirectory(tmp_.Path("work/"));
   EXPECT_FALSE(Exists(tmp_.Path("work")));
 }
 
@@ -162,7 +167,7 @@ TEST_F(DirTreat, ForEachEntryGivesWalkDirectoryAndNamesAndFixesDest) {
   static std::set<std::string> visited;
   static std::string walkDir;
   visited.clear();
-  fileutil::CExtraCopyParam param{"/some/dest", true};
+  fileutil::CExtraCopyParam param{NativeName("/some/dest"), true};
   fileutil::ForEachEntry(
       tmp_.Path("src"),
       [](const std::string& dir, const std::string& name, fileutil::CExtraCopyParam* p) {
@@ -170,9 +175,10 @@ TEST_F(DirTreat, ForEachEntryGivesWalkDirectoryAndNamesAndFixesDest) {
         visited.insert(name + "@" + p->Dest);
       },
       &param);
-  EXPECT_EQ(walkDir, tmp_.Path("src") + "/");
-  EXPECT_EQ(visited, (std::set<std::string>{"one@/some/dest/", "two@/some/dest/"}));
-  EXPECT_EQ(param.Dest, "/some/dest/");
+  EXPECT_EQ(walkDir, tmp_.Path("src/"));
+  EXPECT_EQ(visited, (std::set<std::string>{"one@" + NativeName("/some/dest/"),
+                                            "two@" + NativeName("/some/dest/")}));
+  EXPECT_EQ(param.Dest, NativeName("/some/dest/"));
 }
 
 TEST_F(DirTreat, CallbackErrorStopsTheWalkAndPropagates) {
@@ -194,10 +200,10 @@ TEST_F(DirTreat, CallbackErrorStopsTheWalkAndPropagates) {
 TEST_F(DirTreat, TempNamesAreNewFilesInTheTempDirectory) {
   const std::string temp = fileutil::GetTempDirectory();
   ASSERT_FALSE(temp.empty());
-  EXPECT_EQ(temp.back(), '/');
+  EXPECT_EQ(temp.back(), rtl::PathDelim);
   const std::string name = fileutil::MakeTempFileName(tmp_.Dir(), "TMPLONG");
   EXPECT_EQ(name.rfind(tmp_.Dir() + "TMP", 0), 0u);
-  EXPECT_NE(name.substr(tmp_.Dir().size() + 3, 1).find_first_of("0123456789ABCDEF"),
+  EXPECT_NE(name.substr(tmp_.Dir().size() + 3, 1).find_first_of(expected::kTempNameDigits),
             std::string::npos);
   EXPECT_EQ(name.substr(name.size() - 4), ".tmp");
   EXPECT_TRUE(Exists(name));
@@ -206,7 +212,7 @@ TEST_F(DirTreat, TempNamesAreNewFilesInTheTempDirectory) {
     fileutil::MakeTempFileName(tmp_.Path("none"), "TMP");
     FAIL();
   } catch (const rtl::EOSError& e) {
-    EXPECT_EQ(e.ErrorCode(), 2u);
+    EXPECT_EQ(e.ErrorCode(), expected::kMissingTempDirectory);
   }
 }
 

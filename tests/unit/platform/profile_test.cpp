@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "expected_codes.h"
 #include "support/temp_dir.h"
 
 namespace {
+
+namespace expected = testing_support::expected;
 
 using platform::GetPrivateProfileString;
 using platform::WritePrivateProfileString;
@@ -51,10 +54,11 @@ TEST(Profile, WritingCreatesTheFileAndTheSection) {
   TempDir tmp;
   const std::string path = tmp.Path("downver.inf");
   ASSERT_FALSE(WritePrivateProfileString("ZelUpd", "LastDown", "zel16.lzh", path).Failed());
-  EXPECT_EQ(ReadFile(path), "[ZelUpd]\nLastDown=zel16.lzh\n");
+  const std::string lineBreak = expected::kProfileLineBreak;
+  EXPECT_EQ(ReadFile(path), "[ZelUpd]" + lineBreak + "LastDown=zel16.lzh" + lineBreak);
   // Replacing the value keeps the one line.
   ASSERT_FALSE(WritePrivateProfileString("zelupd", "lastdown", "zel17.lzh", path).Failed());
-  EXPECT_EQ(ReadFile(path), "[ZelUpd]\nLastDown=zel17.lzh\n");
+  EXPECT_EQ(ReadFile(path), "[ZelUpd]" + lineBreak + "LastDown=zel17.lzh" + lineBreak);
   EXPECT_EQ(GetPrivateProfileString("ZelUpd", "LastDown", "", path), "zel17.lzh");
 }
 
@@ -83,7 +87,7 @@ TEST(Profile, ValuesAreBytes) {
 TEST(Profile, AFileThatCannotBeWrittenIsReportedAndKept) {
   TempDir tmp;
   EXPECT_EQ(WritePrivateProfileString("ZelUpd", "LastDown", "x", tmp.Path("none/downver.inf")).Code,
-            platform::kErrorFileNotFound);
+            expected::kMissingParent);
   // A record that cannot be read is not replaced by one holding only the new key.
   tmp.MakeDir("dir.inf");
   EXPECT_EQ(WritePrivateProfileString("ZelUpd", "LastDown", "x", tmp.Path("dir.inf")).Code,

@@ -5,8 +5,11 @@
 #include "rtl/codepage.h"
 #include "rtl/exceptions.h"
 #include "rtl/stringlist.h"
+#include "support/native_name.h"
 
 namespace {
+
+using testing_support::NativeName;
 
 // "表" in CP932 is 0x95 0x5C: its trail byte has the backslash's value.
 constexpr const char* kHyo = "\x95\x5C";
@@ -58,12 +61,11 @@ TEST_F(Cp932, SubstringSearchStartsOnCharacters) {
 }
 
 TEST_F(Cp932, FileNamePartsKeepDoubleByteNamesWhole) {
-  const std::string name = std::string("dir/") + kHyo + ".lzh";
+  const std::string name = NativeName("dir/") + kHyo + ".lzh";
   EXPECT_EQ(rtl::ExtractFileName(name), std::string(kHyo) + ".lzh");
-  EXPECT_EQ(rtl::ExtractFilePath(name), "dir/");
+  EXPECT_EQ(rtl::ExtractFilePath(name), NativeName("dir/"));
   EXPECT_EQ(rtl::ExtractFileExt(name), ".lzh");
-  // On this system the path delimiter is "/", so the 0x5C trail byte is plain text anyway,
-  // and a 0x5C single byte is not a delimiter either.
+  // The 0x5C trail byte is no delimiter, whichever byte the system's delimiter is.
   EXPECT_EQ(rtl::IncludeTrailingPathDelimiter(kHyo), std::string(kHyo) + rtl::PathDelim);
 }
 
@@ -91,12 +93,14 @@ TEST(Mbcs, FileNameParts) {
       {"/dir/", "/dir", "/dir/", "", ""},
       {"", "", "", "", ""},
   };
+  // Written with "/", taken with the system's delimiter.
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
-    EXPECT_EQ(rtl::ExtractFileDir(c.path), c.dir);
-    EXPECT_EQ(rtl::ExtractFilePath(c.path), c.filePath);
-    EXPECT_EQ(rtl::ExtractFileName(c.path), c.name);
-    EXPECT_EQ(rtl::ExtractFileExt(c.path), c.ext);
+    const std::string path = NativeName(c.path);
+    EXPECT_EQ(rtl::ExtractFileDir(path), NativeName(c.dir));
+    EXPECT_EQ(rtl::ExtractFilePath(path), NativeName(c.filePath));
+    EXPECT_EQ(rtl::ExtractFileName(path), c.name);
+    EXPECT_EQ(rtl::ExtractFileExt(path), c.ext);
   }
 }
 

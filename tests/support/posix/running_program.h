@@ -1,4 +1,5 @@
-// A copy of a real program, running for a test, so that its file is busy.
+// A copy of a real program, running for a test, so that its file is busy:
+// the Linux side.
 #pragma once
 
 #include <signal.h>
@@ -12,9 +13,14 @@
 
 namespace testing_support {
 
+// The program whose copies a RunningProgram runs.
+inline std::string SleepingProgram() {
+  return "/bin/sleep";
+}
+
 class RunningProgram {
  public:
-  // `path` is a copy of /bin/sleep; it sleeps for 30 seconds unless stopped.
+  // `path` is a copy of SleepingProgram(); it sleeps for 30 seconds unless stopped.
   explicit RunningProgram(const std::string& path) {
     pid_ = ::fork();
     if (pid_ == 0) {
