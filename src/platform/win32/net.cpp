@@ -163,11 +163,19 @@ class WinInetSession final : public InternetSession {
                       INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
                       INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP |
                       INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
-    static constexpr char kAcceptEncoding[] = "Accept-Encoding: gzip, deflate\r\n";
+    std::string headers;
+    if (decoding_) {
+      headers += "Accept-Encoding: gzip, deflate\r\n";
+    }
+    // WinINet's reload skips its own cache only; caches on the way are told
+    // as well.
+    if ((flags & INTERNET_FLAG_RELOAD) != 0) {
+      headers += "Cache-Control: no-cache\r\n";
+    }
     const std::string wire = EscapeUrl(url);
-    InternetHandle request(::InternetOpenUrlA(session_.Get(), wire.c_str(),
-                                              decoding_ ? kAcceptEncoding : nullptr,
-                                              decoding_ ? static_cast<DWORD>(-1) : 0, all, 0));
+    InternetHandle request(::InternetOpenUrlA(
+        session_.Get(), wire.c_str(), headers.empty() ? nullptr : headers.c_str(),
+        headers.empty() ? 0 : static_cast<DWORD>(-1), all, 0));
     if (!request.Valid()) {
       return nullptr;
     }
