@@ -30,6 +30,9 @@ if [ "${1:-}" = "--windows" ]; then
   # The locale ja_JP.UTF-8: Wine takes code page 932 from its name, and
   # writes Japanese file names only when the C library knows the locale.
   packages+=(g++-mingw-w64-i686 googletest wine wine32:i386 xvfb xauth locales)
+  # libarchive and liblhasa for Windows come from Debian's source packages
+  # (scripts/build-windows-archive-libs.sh), built against MinGW's zlib.
+  packages+=(libz-mingw-w64-dev dpkg-dev autoconf automake libtool)
 fi
 if [ "${1:-}" = "--bench" ]; then
   packages+=(libbenchmark-dev libarchive-tools jlha-utils libxml2-dev libgumbo-dev
