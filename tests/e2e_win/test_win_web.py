@@ -8,14 +8,15 @@ functions. A private copy of ZElUpd.exe per test keeps its record beside it."""
 import os
 import re
 import shutil
+import signal
 import socket
 import sys
 import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from winharness import (Installation, Programs, WineTest, read, run_zelupd,  # noqa: E402
-                        unix_path, windows_path)
+from winharness import (Installation, Programs, ToolRun, WineTest, read,  # noqa: E402
+                        run_zelupd, unix_path, windows_path)
 
 import webserve  # noqa: E402  (the Linux suite's site, pages and archives)
 from webserve import AGENT, NOT_UPDATED, Site, anchor, page  # noqa: E402
@@ -113,6 +114,26 @@ class WebTest(WineTest, unittest.TestCase):
         self.assertReported(result, "LHA 形式書庫 を扱うには UNLHA32.DLL が 必要です。")
         self.assertEqual(read(os.path.join(self.bin, "zel16.lzh"), "rb"), self.archive)
         self.assertFalse(os.path.exists(self.record))
+        self.assertUntouched()
+
+    def test_ctrl_c_while_the_server_keeps_silent(self):
+        """A server that takes the request and never answers: Ctrl+C ends the
+        wait at once (WinINet's own timeout is a minute), nothing is kept."""
+        silent = socket.socket()
+        silent.bind(("127.0.0.1", 0))
+        silent.listen(1)
+        silent.settimeout(30)
+        self.addCleanup(silent.close)
+        url = "http://127.0.0.1:%d/dl/page.htm" % silent.getsockname()[1]
+        run = ToolRun([url, self.inst.win_dest], program=self.zelupd)
+        self.addCleanup(run.kill)
+        connection, _ = silent.accept()
+        self.addCleanup(connection.close)
+        run.signal(signal.SIGINT)
+        result = run.finish(timeout=15)
+        self.assertReported(result, "処理が中断されました")
+        self.assertLess(result.elapsed, 30)
+        self.assertEqual(os.listdir(self.bin), ["ZElUpd.exe"])
         self.assertUntouched()
 
     def test_failures_leave_nothing_behind(self):

@@ -9,7 +9,10 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "platform/interrupt.h"
@@ -143,6 +146,51 @@ class WinInetRequest final : public InternetRequest {
   std::uint64_t received_ = 0;
 };
 
+// An open that runs on a thread of its own, and what became of it.
+struct PendingOpen {
+  std::mutex Lock;
+  bool Finished = false;
+  bool Abandoned = false;
+  HINTERNET Request = nullptr;
+};
+
+// WinINet's open blocks until the server has answered or a timeout ends,
+// which may be a minute. It runs on a thread of its own so that a request
+// to stop is heard meanwhile; an abandoned open is closed by its thread when
+// it ends, or with the process.
+HINTERNET OpenWatchingInterrupts(HINTERNET session, std::string wire, std::string headers,
+                                 DWORD flags) {
+  auto pending = std::make_shared<PendingOpen>();
+  std::thread([pending, session, wire = std::move(wire), headers = std::move(headers), flags] {
+    HINTERNET request =
+        ::InternetOpenUrlA(session, wire.c_str(), headers.empty() ? nullptr : headers.c_str(),
+                           headers.empty() ? 0 : static_cast<DWORD>(-1), flags, 0);
+    const std::lock_guard<std::mutex> guard(pending->Lock);
+    pending->Finished = true;
+    if (pending->Abandoned) {
+      if (request != nullptr) {
+        ::InternetCloseHandle(request);
+      }
+      return;
+    }
+    pending->Request = request;
+  }).detach();
+  constexpr DWORD kWatchMilliseconds = 20;
+  while (true) {
+    {
+      const std::lock_guard<std::mutex> guard(pending->Lock);
+      if (pending->Finished) {
+        return pending->Request;
+      }
+      if (Interrupted()) {
+        pending->Abandoned = true;
+        return nullptr;
+      }
+    }
+    ::Sleep(kWatchMilliseconds);
+  }
+}
+
 class WinInetSession final : public InternetSession {
  public:
   explicit WinInetSession(InternetHandle session) : session_(std::move(session)) {
@@ -172,10 +220,7 @@ class WinInetSession final : public InternetSession {
     if ((flags & INTERNET_FLAG_RELOAD) != 0) {
       headers += "Cache-Control: no-cache\r\n";
     }
-    const std::string wire = EscapeUrl(url);
-    InternetHandle request(::InternetOpenUrlA(
-        session_.Get(), wire.c_str(), headers.empty() ? nullptr : headers.c_str(),
-        headers.empty() ? 0 : static_cast<DWORD>(-1), all, 0));
+    InternetHandle request(OpenWatchingInterrupts(session_.Get(), EscapeUrl(url), headers, all));
     if (!request.Valid()) {
       return nullptr;
     }
