@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "platform/wire_url.h"
 #include "rtl/codepage.h"
 #include "rtl/mbcs.h"
 
@@ -313,22 +314,7 @@ bool IsWebUrl(std::string_view url) {
 }
 
 std::string WireUrl(std::u16string_view url) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  static constexpr std::string_view kNotInAddresses = "\"<>\\^`{|}";
-  const std::string utf8 = rtl::WideToAnsi(url, rtl::CP_UTF8_);
-  std::string wire;
-  wire.reserve(utf8.size());
-  for (const char c : utf8) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte <= 0x20 || byte >= 0x7F || kNotInAddresses.find(c) != std::string_view::npos) {
-      wire += '%';
-      wire += kHex[byte >> 4];
-      wire += kHex[byte & 0x0F];
-    } else {
-      wire += c;
-    }
-  }
-  return wire;
+  return platform::EscapeUrl(rtl::WideToAnsi(url, rtl::CP_UTF8_));
 }
 
 std::string DownloadFileNameOf(std::string_view url) {
