@@ -2,6 +2,7 @@
 // directory search with Windows wildcards, temporary names, module path.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -37,6 +38,25 @@ SysError RemoveDirectory(const std::string& path);
 // What stands at a path, links not followed.
 enum class EntryKind { None, File, Directory, Link, Other };
 EntryKind GetEntryKind(const std::string& path);
+// What stands at a path, links not followed, with the facts an archiver
+// keeps of it. Times are Unix seconds with their nanoseconds; permissions
+// are Unix bits (on Windows made from the read-only attribute).
+struct FileStatus {
+  EntryKind Kind = EntryKind::None;
+  std::uint64_t Size = 0;
+  std::int64_t ModifiedSeconds = 0;
+  std::int32_t ModifiedNanoseconds = 0;
+  std::int64_t AccessSeconds = 0;
+  std::int32_t AccessNanoseconds = 0;
+  std::uint32_t Permissions = 0;
+  std::uint32_t OwnerId = 0;  // Unix user and group; 0 on Windows
+  std::uint32_t GroupId = 0;
+};
+// False, with the status left as it was, when nothing can be looked at.
+bool GetFileStatus(const std::string& path, FileStatus& status);
+// The target a symbolic link names, as stored; empty when `path` is no
+// link whose target can be read.
+std::string ReadSymbolicLink(const std::string& path);
 // The full path with every link resolved; empty when it leads nowhere.
 std::string RealPath(const std::string& path);
 // The error `code` with the system's text for it, as a failing call would
@@ -106,6 +126,32 @@ class DirectorySearch {
   const SysError& OpenError() const;
   // The next matching entry; false when there is none.
   bool Next(FindData& entry);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// An existing regular file open for reading at any offset; closed when
+// the object goes. Other programs may read, write and delete it meanwhile.
+class InputFile {
+ public:
+  InputFile();
+  ~InputFile();
+  InputFile(InputFile&& other) noexcept;
+  InputFile& operator=(InputFile&& other) noexcept;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // Opens `path`; a directory, device or pipe is refused with
+  // kErrorNotSupported (or kErrorAccessDenied) without being read.
+  SysError Open(const std::string& path);
+  bool IsOpen() const;
+  // The size when it was opened.
+  std::uint64_t Size() const;
+  // Reads up to `size` bytes at `offset`: fewer only at the end of the
+  // file, -1 when the read fails.
+  std::int64_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const;
 
  private:
   struct Impl;
