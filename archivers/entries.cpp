@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "engine_error.h"
 #include "extract.h"
+#include "host.h"
 #include "raii.h"
 #include "rtl/codepage.h"
 #include "state.h"
@@ -19,15 +20,15 @@ namespace {
 constexpr int kUnexpectedFailure = arcapi::kErrorCannotRead;
 
 // Every entry runs in one of these: the host code page is settled first
-// (from the program's locale), then the thread switches to UTF-8 for
-// libarchive.
+// (from the program's locale), then the thread is set up for libarchive's
+// names.
 class EntryScope {
  public:
   EntryScope() : codePage_(rtl::AnsiCodePage()) {}
 
  private:
   [[maybe_unused]] unsigned codePage_;
-  ScopedUtf8Locale locale_;
+  ScopedNameLocale locale_;
 };
 
 template <class Body>

@@ -1,8 +1,5 @@
 #include "extract.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -12,8 +9,12 @@
 #include <optional>
 
 #include "engine_error.h"
+#include "host.h"
+#include "platform/fs.h"
+#include "platform/process.h"
 #include "raii.h"
 #include "reader.h"
+#include "rtl/mbcs.h"
 #include "safe_path.h"
 #include "state.h"
 #include "stream_check.h"
@@ -31,20 +32,25 @@ constexpr int kDiskFlags = ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_NODOTDO
 
 struct Cancelled {};
 
-bool Exists(const std::string& path, struct stat& status) {
-  return ::lstat(path.c_str(), &status) == 0;
+bool Exists(const std::string& path, platform::FileStatus& status) {
+  return platform::GetFileStatus(path, status);
 }
 
+bool Exists(const std::string& path) {
+  return platform::GetEntryKind(path) != platform::EntryKind::None;
+}
+
+// libarchive's errno (on Windows mapped from the system's error by it).
 int ErrnoCode(int error, int fallback) {
-  switch (error) {
-    case ENOSPC:
-    case EDQUOT:
-      return arcapi::kErrorDiskSpace;
-    case EROFS:
-      return arcapi::kErrorReadOnly;
-    default:
-      return fallback;
+  if (error == ENOSPC) {
+    return arcapi::kErrorDiskSpace;
   }
+#if defined(EDQUOT)
+  if (error == EDQUOT) {
+    return arcapi::kErrorDiskSpace;
+  }
+#endif
+  return error == EROFS ? arcapi::kErrorReadOnly : fallback;
 }
 
 [[noreturn]] void RaiseDiskError(archive* disk, int fallback) {
@@ -53,15 +59,16 @@ int ErrnoCode(int error, int fallback) {
                     text != nullptr ? text : "cannot write");
 }
 
-[[noreturn]] void RaiseErrno(const std::string& what, int fallback) {
-  const int error = errno;
-  throw EngineError(ErrnoCode(error, fallback), what + ": " + std::strerror(error));
+[[noreturn]] void RaiseSystemError(const std::string& what, const platform::SysError& error,
+                                   int fallback) {
+  throw EngineError(error.Code == platform::kErrorDiskFull ? arcapi::kErrorDiskSpace : fallback,
+                    what + ": " + error.Text);
 }
 
 std::string Joined(const std::string& root, const std::vector<std::string>& components) {
   std::string path = root;
   for (const std::string& component : components) {
-    path += '/';
+    path += rtl::PathDelim;
     path += component;
   }
   return path;
@@ -88,7 +95,7 @@ class PendingFile {
       archive_write_finish_entry(disk_);
     }
     if (!committed_) {
-      ::unlink(path_.c_str());
+      platform::DeleteFile(path_);
     }
   }
   PendingFile(const PendingFile&) = delete;
@@ -103,8 +110,8 @@ class PendingFile {
     }
   }
   void RenameTo(const std::string& target) {
-    if (::rename(path_.c_str(), target.c_str()) != 0) {
-      RaiseErrno("cannot write " + target, arcapi::kErrorCannotWrite);
+    if (const platform::SysError error = platform::RenameReplacing(path_, target); error.Failed()) {
+      RaiseSystemError("cannot write " + target, error, arcapi::kErrorCannotWrite);
     }
     committed_ = true;
   }
@@ -199,11 +206,11 @@ class Extraction {
 
   // The path to write, or nullopt when an existing file stays.
   std::optional<std::string> Decide(const Member& member, const std::string& target) {
-    struct stat status {};
+    platform::FileStatus status;
     if (!Exists(target, status)) {
       return target;
     }
-    if (S_ISDIR(status.st_mode)) {
+    if (status.Kind == platform::EntryKind::Directory) {
       throw EngineError(arcapi::kErrorCannotWrite, "a directory of that name exists");
     }
     switch (request_.Policy) {
@@ -213,7 +220,7 @@ class Extraction {
         Report(arcapi::kErrorAlreadyExist, ToHost(member.Name) + ": exists, skipped");
         return std::nullopt;
       case Overwrite::NewerOnly:
-        if (member.ModifiedSeconds && *member.ModifiedSeconds > status.st_mtime) {
+        if (member.ModifiedSeconds && *member.ModifiedSeconds > status.ModifiedSeconds) {
           return target;
         }
         Report(arcapi::kErrorMoreFresh, ToHost(member.Name) + ": the file is newer, skipped");
@@ -225,7 +232,7 @@ class Extraction {
   }
 
   static std::string FreeName(const std::string& target) {
-    const std::size_t slash = target.rfind('/');
+    const std::size_t slash = target.rfind(rtl::PathDelim);
     const std::size_t dot = target.rfind('.');
     const bool hasExtension = dot != std::string::npos && dot > slash + 1;
     const std::string stem = hasExtension ? target.substr(0, dot) : target;
@@ -234,20 +241,19 @@ class Extraction {
       std::string candidate = stem;
       candidate += "_" + std::to_string(n);
       candidate += extension;
-      struct stat status {};
-      if (!Exists(candidate, status)) {
+      if (!Exists(candidate)) {
         return candidate;
       }
     }
   }
 
   std::string TemporaryBeside(const std::string& target) {
-    const std::string directory = target.substr(0, target.rfind('/'));
+    const std::string directory = target.substr(0, target.rfind(rtl::PathDelim));
     for (;;) {
-      std::string candidate = directory + "/.zel" + std::to_string(::getpid()) + "-" +
+      std::string candidate = directory + rtl::PathDelim + ".zel" +
+                              std::to_string(platform::GetCurrentProcessId()) + "-" +
                               std::to_string(++temporaries_) + ".tmp";
-      struct stat status {};
-      if (!Exists(candidate, status)) {
+      if (!Exists(candidate)) {
         return candidate;
       }
     }
@@ -258,7 +264,7 @@ class Extraction {
     if (!entry) {
       throw EngineError(arcapi::kErrorCannotWrite, "out of memory");
     }
-    archive_entry_copy_pathname(entry.get(), path.c_str());
+    SetEntryHostPath(entry.get(), path);
     return entry;
   }
 
@@ -309,9 +315,8 @@ class Extraction {
   }
 
   void MakeDirectory(const std::string& target) {
-    struct stat status {};
-    if (Exists(target, status)) {
-      if (S_ISDIR(status.st_mode)) {
+    if (Exists(target)) {
+      if (platform::GetEntryKind(target) == platform::EntryKind::Directory) {
         return;
       }
       throw EngineError(arcapi::kErrorMakeDirectory, "a file of that name exists");
@@ -348,10 +353,9 @@ std::string LocalTimeText(const Member& member) {
   if (!member.ModifiedSeconds) {
     return "                   ";
   }
-  const auto time = static_cast<std::time_t>(*member.ModifiedSeconds);
   std::tm local{};
   char text[32] = "";
-  if (localtime_r(&time, &local) != nullptr) {
+  if (ToLocalTime(*member.ModifiedSeconds, local)) {
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
   }
   return text;

@@ -2,9 +2,9 @@
 // them apart when reading.
 #pragma once
 
-#include <archive.h>
-
 #include <string_view>
+
+#include "libraries.h"
 
 namespace archivers {
 

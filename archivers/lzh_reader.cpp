@@ -1,14 +1,12 @@
 #include "lzh_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <climits>
 #include <optional>
 
 #include "engine_error.h"
+#include "host.h"
 #include "lzh_header.h"
 
 namespace archivers {
@@ -28,8 +26,8 @@ int ReadSource(void* handle, void* buffer, std::size_t size) noexcept {
   const std::size_t wanted = std::min<std::size_t>(size, INT_MAX);
   std::size_t done = 0;
   while (done < wanted) {
-    const ssize_t got = ::pread(source.Fd.Get(), static_cast<char*>(buffer) + done, wanted - done,
-                                static_cast<off_t>(source.Position + done));
+    const std::int64_t got = source.File.ReadAt(source.Position + done,
+                                                static_cast<char*>(buffer) + done, wanted - done);
     if (got < 0) {
       return -1;
     }
@@ -57,7 +55,7 @@ const LHAInputStreamType kSourceType{ReadSource, SkipSource, nullptr};
 
 // A member's compressed data read a second time, straight from the file.
 struct DataRange {
-  int Fd = -1;
+  const platform::InputFile* File = nullptr;
   std::uint64_t Position = 0;
   std::uint64_t End = 0;
   bool PastEnd = false;
@@ -69,8 +67,8 @@ std::size_t ReadRange(void* buffer, std::size_t size, void* handle) noexcept {
       std::min<std::uint64_t>(size, range.End > range.Position ? range.End - range.Position : 0));
   std::size_t done = 0;
   while (done < wanted) {
-    const ssize_t got = ::pread(range.Fd, static_cast<char*>(buffer) + done, wanted - done,
-                                static_cast<off_t>(range.Position + done));
+    const std::int64_t got =
+        range.File->ReadAt(range.Position + done, static_cast<char*>(buffer) + done, wanted - done);
     if (got <= 0) {
       range.PastEnd = true;
       break;
@@ -108,7 +106,7 @@ mode_t PermissionsOf(const LHAFileHeader& header, const Member& member) {
   }
   mode_t permissions = member.IsDirectory() ? 0777 : 0666;
   if (member.Attributes && (*member.Attributes & kAttributeReadOnly) != 0) {
-    permissions &= ~mode_t{0222};
+    permissions = static_cast<mode_t>(permissions & ~0222U);
   }
   return permissions;
 }
@@ -125,12 +123,10 @@ void SetTime(archive_entry* entry, const std::optional<std::uint64_t>& fileTime,
 }  // namespace
 
 LzhReader::LzhReader(const std::string& hostPath) {
-  struct stat status {};
-  source_.Fd = UniqueFd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!source_.Fd.IsOpen() || ::fstat(source_.Fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+  if (source_.File.Open(hostPath).Failed()) {
     throw EngineError(arcapi::kErrorArchiveFileOpen, "cannot open the archive " + hostPath);
   }
-  source_.Size = static_cast<std::uint64_t>(status.st_size);
+  source_.Size = source_.File.Size();
   stream_.reset(lha_input_stream_new(&kSourceType, &source_));
   reader_.reset(stream_ ? lha_reader_new(stream_.get()) : nullptr);
   if (!reader_) {
@@ -182,7 +178,7 @@ void LzhReader::Advance() {
   if (headerStart > source_.Size) {
     throw EngineError(arcapi::kErrorCannotRead, "the archive ends early");
   }
-  const std::vector<unsigned char> next = ReadAt(source_.Fd.Get(), headerStart, 1);
+  const std::vector<unsigned char> next = ReadAt(source_.File, headerStart, 1);
   if (!next.empty() && next.front() != 0) {
     RaiseHeaderFailure(headerStart);
   }
@@ -194,7 +190,7 @@ void LzhReader::CheckFirstHeaderPlace() const {
   // its start, the first header is broken and its member would be lost.
   // Three of the four fixed bytes of a method id suffice, so that one
   // damaged byte still counts as a header.
-  const std::vector<unsigned char> start = ReadAt(source_.Fd.Get(), 0, 7);
+  const std::vector<unsigned char> start = ReadAt(source_.File, 0, 7);
   if (start.size() < 7) {
     return;
   }
@@ -213,7 +209,7 @@ void LzhReader::CheckFirstHeaderPlace() const {
 
 void LzhReader::RaiseFirstHeaderFailure() const {
   const std::vector<unsigned char> start =
-      ReadAt(source_.Fd.Get(), 0, static_cast<std::size_t>(kStubSearch) + 24);
+      ReadAt(source_.File, 0, static_cast<std::size_t>(kStubSearch) + 24);
   for (std::size_t at = 0; at < start.size(); ++at) {
     if (LooksLikeLzhHeader(ByteSpan(start).subspan(at))) {
       RaiseHeaderFailure(at);
@@ -223,7 +219,7 @@ void LzhReader::RaiseFirstHeaderFailure() const {
 }
 
 void LzhReader::RaiseHeaderFailure(std::uint64_t headerStart) const {
-  const std::vector<unsigned char> bytes = ReadAt(source_.Fd.Get(), headerStart, kMaxHeader);
+  const std::vector<unsigned char> bytes = ReadAt(source_.File, headerStart, kMaxHeader);
   switch (const int code = LzhHeaderFailure(bytes)) {
     case arcapi::kErrorCannotRead:
       throw EngineError(code, "the archive ends inside a header");
@@ -273,7 +269,7 @@ void LzhReader::MakeEntry(const Member& member) {
     throw EngineError(arcapi::kErrorCannotRead, "out of memory");
   }
   archive_entry* entry = entry_.get();
-  archive_entry_copy_pathname(entry, member.Name.c_str());
+  SetEntryNameUtf8(entry, EntryName::Path, member.Name);
   archive_entry_set_filetype(entry, member.Type);
   archive_entry_set_perm(entry, member.Permissions);
   // No size: the disk writer would pad a file to it, and a MacLHA member
@@ -329,7 +325,7 @@ void LzhReader::Verify(DataCheck check) {
 
 LzhReader::DataCheck LzhReader::DecodeAgain() {
   std::string method(header_->compress_method);
-  DataRange range{source_.Fd.Get(), dataStart_, dataStart_ + header_->compressed_length};
+  DataRange range{&source_.File, dataStart_, dataStart_ + header_->compressed_length};
   const LhaDecoder decoder(
       lha_decoder_new(lha_decoder_for_name(method.data()), ReadRange, &range, header_->length));
   if (!decoder) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fs.h"
 #include "reader.h"
 
 namespace archivers {
@@ -16,7 +17,7 @@ namespace archivers {
 // The archive file as liblhasa reads it: the position of the next byte it
 // gets tells where each header and its data lie.
 struct LzhSource {
-  UniqueFd Fd;
+  platform::InputFile File;
   std::uint64_t Size = 0;
   std::uint64_t Position = 0;
   // A read or a skip ran past the end of the file.

@@ -1,10 +1,9 @@
 #include "member.h"
 
-#include <archive_entry.h>
-
 #include <ctime>
 #include <limits>
 
+#include "host.h"
 #include "text.h"
 
 namespace archivers {
@@ -63,9 +62,8 @@ DosDateTime ToDosDateTime(const std::optional<std::int64_t>& seconds) {
   if (!seconds) {
     return {};
   }
-  const auto time = static_cast<std::time_t>(*seconds);
   std::tm local{};
-  if (localtime_r(&time, &local) == nullptr) {
+  if (!ToLocalTime(*seconds, local)) {
     return {};
   }
   const int year = local.tm_year + 1900;

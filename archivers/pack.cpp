@@ -1,22 +1,20 @@
 #include "pack.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <optional>
 #include <set>
 #include <utility>
 
 #include "engine_error.h"
+#include "host.h"
 #include "member.h"
+#include "platform/fs.h"
+#include "platform/process.h"
 #include "raii.h"
 #include "reader.h"
+#include "rtl/mbcs.h"
 #include "state.h"
 
 namespace archivers {
@@ -28,40 +26,20 @@ constexpr std::size_t kCopyBlock = std::size_t{256} * 1024;
 struct Source {
   std::string Path;  // host
   std::string Name;  // UTF-8 member name
-  struct stat Status {};
+  platform::FileStatus Status;
 };
 
-// A directory stream, closed when the object goes.
-class DirectoryStream {
- public:
-  explicit DirectoryStream(const std::string& path) : stream_(::opendir(path.c_str())) {}
-  ~DirectoryStream() {
-    if (stream_ != nullptr) {
-      ::closedir(stream_);
-    }
-  }
-  DirectoryStream(const DirectoryStream&) = delete;
-  DirectoryStream& operator=(const DirectoryStream&) = delete;
+bool IsDirectory(const Source& source) {
+  return source.Status.Kind == platform::EntryKind::Directory;
+}
 
-  // The names in the directory, "." and ".." left out, sorted.
-  std::vector<std::string> Names() {
-    std::vector<std::string> names;
-    if (stream_ == nullptr) {
-      return names;
-    }
-    while (const dirent* entry = ::readdir(stream_)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") {
-        names.push_back(name);
-      }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+bool IsRegular(const Source& source) {
+  return source.Status.Kind == platform::EntryKind::File;
+}
 
- private:
-  DIR* stream_;
-};
+bool IsLink(const Source& source) {
+  return source.Status.Kind == platform::EntryKind::Link;
+}
 
 bool HasWildcard(std::string_view name) {
   return name.find_first_of("*?") != std::string_view::npos;
@@ -93,19 +71,36 @@ std::string Concat(const std::string& directory, const std::string& name) {
   return directory.back() == '/' ? directory + name : directory + "/" + name;
 }
 
+// The names in the directory, "." and ".." left out, sorted.
+std::vector<std::string> DirectoryNames(const std::string& path) {
+  std::vector<std::string> names;
+  platform::DirectorySearch search(Concat(path, "*"));
+  platform::FindData entry;
+  while (search.Next(entry)) {
+    if (entry.Name != "." && entry.Name != "..") {
+      names.push_back(entry.Name);
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool IsAbsolute(const std::string& path) {
+  return (!path.empty() && (path.front() == '/' || path.front() == '\\')) ||
+         (path.size() >= 2 && path[1] == ':');
+}
+
 Member DescribeSource(const Source& source) {
   Member member;
   member.Name = source.Name;
-  member.Size =
-      S_ISREG(source.Status.st_mode) ? static_cast<std::uint64_t>(source.Status.st_size) : 0;
+  const platform::FileStatus& status = source.Status;
+  member.Size = status.Size;
   member.SizeKnown = true;
-  member.ModifiedSeconds = source.Status.st_mtime;
-  member.WriteTime = ToFileTime(source.Status.st_mtime, source.Status.st_mtim.tv_nsec);
-  member.AccessTime = ToFileTime(source.Status.st_atime, source.Status.st_atim.tv_nsec);
-  member.Type = S_ISDIR(source.Status.st_mode)   ? AE_IFDIR
-                : S_ISLNK(source.Status.st_mode) ? AE_IFLNK
-                                                 : AE_IFREG;
-  member.Permissions = source.Status.st_mode & 07777;
+  member.ModifiedSeconds = status.ModifiedSeconds;
+  member.WriteTime = ToFileTime(status.ModifiedSeconds, status.ModifiedNanoseconds);
+  member.AccessTime = ToFileTime(status.AccessSeconds, status.AccessNanoseconds);
+  member.Type = IsDirectory(source) ? AE_IFDIR : IsLink(source) ? AE_IFLNK : AE_IFREG;
+  member.Permissions = static_cast<mode_t>(status.Permissions);
   return member;
 }
 
@@ -113,12 +108,7 @@ Member DescribeSource(const Source& source) {
 class SourceCollector {
  public:
   SourceCollector(const PackRequest& request, OutputText& output, ResultCode& result)
-      : request_(request), output_(output), result_(result) {
-    struct stat status {};
-    if (::stat(request.Archive.c_str(), &status) == 0) {
-      archiveIdentity_ = {status.st_dev, status.st_ino};
-    }
-  }
+      : request_(request), output_(output), result_(result) {}
 
   std::vector<Source> Collect() {
     for (const std::string& name : request_.Names) {
@@ -130,7 +120,7 @@ class SourceCollector {
  private:
   std::string OnDisk(const std::string& utf8Relative) const {
     std::string host = ToHost(utf8Relative);
-    if (!host.empty() && host.front() == '/') {
+    if (IsAbsolute(host)) {
       return host;
     }
     return Concat(request_.BaseDirectory, host);
@@ -146,8 +136,8 @@ class SourceCollector {
       return;
     }
     const std::string path = OnDisk(name);
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0) {
+    platform::FileStatus status;
+    if (!platform::GetFileStatus(path, status)) {
       result_.Note(arcapi::kErrorNotExist);
       output_.Line(hostName + ": not found");
       return;
@@ -164,17 +154,16 @@ class SourceCollector {
     while (!pending.empty()) {
       const auto [onDisk, prefix] = std::move(pending.back());
       pending.pop_back();
-      DirectoryStream stream(onDisk);
       std::vector<std::pair<std::string, std::string>> subdirectories;
-      for (const std::string& hostEntry : stream.Names()) {
+      for (const std::string& hostEntry : DirectoryNames(onDisk)) {
         const std::string entry = FromHost(hostEntry);
         const std::string path = Concat(onDisk, hostEntry);
         const std::string name = prefix.empty() ? entry : Concat(prefix, entry);
-        struct stat status {};
-        if (::lstat(path.c_str(), &status) != 0) {
+        platform::FileStatus status;
+        if (!platform::GetFileStatus(path, status)) {
           continue;
         }
-        if (request_.WildcardRecurse && S_ISDIR(status.st_mode)) {
+        if (request_.WildcardRecurse && status.Kind == platform::EntryKind::Directory) {
           subdirectories.emplace_back(path, name);
         }
         if (WildcardMatch(pattern, entry, request_.Rules)) {
@@ -191,12 +180,13 @@ class SourceCollector {
   }
 
   // The path and, for a directory taken whole, everything under it.
-  void AddPath(const std::string& path, const std::string& name, const struct stat& status) {
+  void AddPath(const std::string& path, const std::string& name,
+               const platform::FileStatus& status) {
     std::vector<Source> pending{{path, name, status}};
     while (!pending.empty()) {
       Source source = std::move(pending.back());
       pending.pop_back();
-      if (S_ISDIR(source.Status.st_mode) && request_.Recurse) {
+      if (IsDirectory(source) && request_.Recurse) {
         std::vector<Source> children = Children(source);
         pending.insert(pending.end(), std::make_move_iterator(children.rbegin()),
                        std::make_move_iterator(children.rend()));
@@ -207,12 +197,11 @@ class SourceCollector {
 
   std::vector<Source> Children(const Source& directory) const {
     std::vector<Source> children;
-    DirectoryStream stream(directory.Path);
-    for (const std::string& hostEntry : stream.Names()) {
+    for (const std::string& hostEntry : DirectoryNames(directory.Path)) {
       Source child;
       child.Path = Concat(directory.Path, hostEntry);
       child.Name = Concat(directory.Name, FromHost(hostEntry));
-      if (::lstat(child.Path.c_str(), &child.Status) == 0) {
+      if (platform::GetFileStatus(child.Path, child.Status)) {
         children.push_back(std::move(child));
       }
     }
@@ -220,7 +209,7 @@ class SourceCollector {
   }
 
   void Keep(Source source) {
-    const bool directory = S_ISDIR(source.Status.st_mode);
+    const bool directory = IsDirectory(source);
     if (request_.JunkPaths) {
       if (directory) {
         return;
@@ -228,11 +217,11 @@ class SourceCollector {
       source.Name = BaseName(source.Name);
     }
     // Never the archive into itself.
-    if (std::make_pair(source.Status.st_dev, source.Status.st_ino) == archiveIdentity_) {
+    if (IsRegular(source) && platform::SameFile(source.Path, request_.Archive)) {
       return;
     }
     if (source.Name.empty() || (directory && !request_.DirectoryEntries) ||
-        !(directory || S_ISREG(source.Status.st_mode) || S_ISLNK(source.Status.st_mode)) ||
+        !(directory || IsRegular(source) || IsLink(source)) ||
         PathExcluded(request_.Excludes, source.Name, request_.Rules) ||
         !names_.insert(source.Name).second) {
       return;
@@ -243,7 +232,6 @@ class SourceCollector {
   const PackRequest& request_;
   OutputText& output_;
   ResultCode& result_;
-  std::pair<dev_t, ino_t> archiveIdentity_{};
   std::set<std::string> names_;
   std::vector<Source> sources_;
 };
@@ -252,15 +240,14 @@ class SourceCollector {
 class ArchiveWriter {
  public:
   explicit ArchiveWriter(const PackRequest& request) : target_(request.Archive) {
-    const std::size_t slash = target_.rfind('/');
-    const std::string directory = slash == std::string::npos ? "." : target_.substr(0, slash);
-    temporary_ = directory + "/.zel" + std::to_string(::getpid()) + "-pack.tmp";
+    const std::string directory = rtl::ExtractFilePath(target_);
+    temporary_ = directory + ".zel" + std::to_string(platform::GetCurrentProcessId()) + "-pack.tmp";
     writer_.reset(archive_write_new());
     if (!writer_) {
       throw EngineError(arcapi::kErrorCannotWrite, "out of memory");
     }
     Configure(request);
-    if (archive_write_open_filename(writer_.get(), temporary_.c_str()) != ARCHIVE_OK) {
+    if (OpenArchiveForWriting(writer_.get(), temporary_) != ARCHIVE_OK) {
       Raise(arcapi::kErrorCannotWrite);
     }
     open_ = true;
@@ -268,7 +255,7 @@ class ArchiveWriter {
   ~ArchiveWriter() {
     writer_.reset();
     if (!committed_ && open_) {
-      ::unlink(temporary_.c_str());
+      platform::DeleteFile(temporary_);
     }
   }
   ArchiveWriter(const ArchiveWriter&) = delete;
@@ -292,9 +279,11 @@ class ArchiveWriter {
     if (archive_write_close(writer_.get()) != ARCHIVE_OK) {
       Raise(arcapi::kErrorCannotWrite);
     }
-    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
-      throw EngineError(errno == ENOSPC ? arcapi::kErrorDiskSpace : arcapi::kErrorCannotWrite,
-                        "cannot write " + target_ + ": " + std::strerror(errno));
+    if (const platform::SysError error = platform::RenameReplacing(temporary_, target_);
+        error.Failed()) {
+      throw EngineError(error.Code == platform::kErrorDiskFull ? arcapi::kErrorDiskSpace
+                                                               : arcapi::kErrorCannotWrite,
+                        "cannot write " + target_ + ": " + error.Text);
     }
     committed_ = true;
   }
@@ -370,42 +359,53 @@ class ArchiveWriter {
   bool committed_ = false;
 };
 
+// What the archive keeps of a file besides its data.
+void DescribeEntry(archive_entry* entry, const Source& source) {
+  const platform::FileStatus& status = source.Status;
+  archive_entry_set_filetype(entry, IsDirectory(source) ? AE_IFDIR
+                                    : IsLink(source)    ? AE_IFLNK
+                                                        : AE_IFREG);
+  archive_entry_set_perm(entry, static_cast<mode_t>(status.Permissions));
+  archive_entry_set_size(entry, static_cast<la_int64_t>(status.Size));
+  archive_entry_set_mtime(entry, static_cast<time_t>(status.ModifiedSeconds),
+                          status.ModifiedNanoseconds);
+  archive_entry_set_atime(entry, static_cast<time_t>(status.AccessSeconds),
+                          status.AccessNanoseconds);
+  archive_entry_set_uid(entry, status.OwnerId);
+  archive_entry_set_gid(entry, status.GroupId);
+  SetEntryNameUtf8(entry, EntryName::Path, source.Name);
+}
+
 void StoreSource(ArchiveWriter& writer, const Source& source) {
   const Entry entry(archive_entry_new());
-  archive_entry_copy_stat(entry.get(), &source.Status);
-  archive_entry_copy_pathname(entry.get(), source.Name.c_str());
-  if (S_ISLNK(source.Status.st_mode)) {
-    std::string target(PATH_MAX, '\0');
-    const ssize_t length = ::readlink(source.Path.c_str(), target.data(), target.size());
-    if (length < 0) {
+  DescribeEntry(entry.get(), source);
+  if (IsLink(source)) {
+    const std::string target = platform::ReadSymbolicLink(source.Path);
+    if (target.empty()) {
       throw EngineError(arcapi::kErrorCannotRead, "cannot read the link " + source.Path);
     }
-    target.resize(static_cast<std::size_t>(length));
-    archive_entry_copy_symlink(entry.get(), FromHost(target).c_str());
+    SetEntryNameUtf8(entry.get(), EntryName::Symlink, FromHost(target));
   }
-  if (!S_ISREG(source.Status.st_mode)) {
+  if (!IsRegular(source)) {
     writer.Header(entry.get());
     return;
   }
-  const UniqueFd file(::open(source.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-  if (!file.IsOpen()) {
+  platform::InputFile file;
+  if (file.Open(source.Path).Failed()) {
     throw EngineError(arcapi::kErrorFileOpen, "cannot open " + source.Path);
   }
   writer.Header(entry.get());
   std::vector<char> buffer(kCopyBlock);
-  auto remaining = static_cast<std::uint64_t>(source.Status.st_size);
-  while (remaining > 0) {
-    const ssize_t got =
-        ::read(file.Get(), buffer.data(),
-               static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kCopyBlock)));
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
+  std::uint64_t done = 0;
+  while (done < source.Status.Size) {
+    const std::int64_t got = file.ReadAt(
+        done, buffer.data(),
+        static_cast<std::size_t>(std::min<std::uint64_t>(source.Status.Size - done, kCopyBlock)));
     if (got <= 0) {
       throw EngineError(arcapi::kErrorCannotRead, "cannot read " + source.Path);
     }
     writer.Data(buffer.data(), static_cast<std::size_t>(got));
-    remaining -= static_cast<std::uint64_t>(got);
+    done += static_cast<std::uint64_t>(got);
   }
 }
 
@@ -443,8 +443,9 @@ Family ReadFamily(PackFormat format) {
 }
 
 bool HasMembers(const std::string& archiveName) {
-  struct stat status {};
-  return ::stat(archiveName.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0;
+  platform::FileStatus status;
+  return platform::GetFileStatus(platform::RealPath(archiveName), status) &&
+         status.Kind == platform::EntryKind::File && status.Size > 0;
 }
 
 class Packing {
@@ -504,7 +505,7 @@ class Packing {
     if (request_.Mode == PackMode::Add) {
       return true;
     }
-    return !member.ModifiedSeconds || source.Status.st_mtime > *member.ModifiedSeconds;
+    return !member.ModifiedSeconds || source.Status.ModifiedSeconds > *member.ModifiedSeconds;
   }
 
   void CopyExisting(ArchiveWriter& writer, ArchiveReader& reader) {

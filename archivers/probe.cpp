@@ -1,8 +1,5 @@
 #include "probe.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 
@@ -67,7 +64,7 @@ struct ZipEnd {
   std::uint64_t Shift = 0;
 };
 
-std::optional<ZipEnd> FindZipEnd(int fd, std::uint64_t fileSize) {
+std::optional<ZipEnd> FindZipEnd(const platform::InputFile& fd, std::uint64_t fileSize) {
   const std::uint64_t tailStart = fileSize > kZipEndSearch ? fileSize - kZipEndSearch : 0;
   const Bytes tail = ReadAt(fd, tailStart, static_cast<std::size_t>(fileSize - tailStart));
   for (std::size_t at = tail.size() >= 22 ? tail.size() - 22 + 1 : 0; at-- > 0;) {
@@ -110,7 +107,7 @@ std::string DecodeZipName(const Bytes& directory, std::size_t at, std::size_t le
 
 // The name of the local header at `position` ("\\" read as "/"), or
 // nullopt when no local header is there.
-std::optional<std::string> LocalName(int fd, std::uint64_t position) {
+std::optional<std::string> LocalName(const platform::InputFile& fd, std::uint64_t position) {
   const Bytes head = ReadAt(fd, position, 30);
   if (head.size() < 30 || Le32(head, 0) != 0x04034B50) {
     return std::nullopt;
@@ -143,28 +140,20 @@ void ApplyZip64(const Bytes& d, std::size_t extra, std::size_t extraLength, std:
 
 }  // namespace
 
-std::vector<unsigned char> ReadAt(int fd, std::uint64_t position, std::size_t size) {
+std::vector<unsigned char> ReadAt(const platform::InputFile& file, std::uint64_t position,
+                                  std::size_t size) {
   std::vector<unsigned char> bytes(size);
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t got =
-        ::pread(fd, bytes.data() + done, size - done, static_cast<off_t>(position + done));
-    if (got <= 0) {
-      break;
-    }
-    done += static_cast<std::size_t>(got);
-  }
-  bytes.resize(done);
+  const std::int64_t got = file.ReadAt(position, bytes.data(), size);
+  bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
   return bytes;
 }
 
-ZipDirectory ZipDirectory::Read(int fd) {
+ZipDirectory ZipDirectory::Read(const platform::InputFile& fd) {
   ZipDirectory directory;
-  struct stat status {};
-  if (::fstat(fd, &status) != 0 || status.st_size <= 0) {
+  const std::uint64_t fileSize = fd.Size();
+  if (fileSize == 0) {
     return directory;
   }
-  const auto fileSize = static_cast<std::uint64_t>(status.st_size);
   const std::optional<ZipEnd> end = FindZipEnd(fd, fileSize);
   if (!end || end->DirectorySize > kMaxZipDirectory || end->DirectoryStart > fileSize) {
     return directory;

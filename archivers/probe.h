@@ -10,10 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/fs.h"
+
 namespace archivers {
 
 // Up to `size` bytes of the file at `position`; fewer at its end.
-std::vector<unsigned char> ReadAt(int fd, std::uint64_t position, std::size_t size);
+std::vector<unsigned char> ReadAt(const platform::InputFile& file, std::uint64_t position,
+                                  std::size_t size);
 
 struct ZipFacts {
   std::string Method;
@@ -25,7 +28,7 @@ struct ZipFacts {
 class ZipDirectory {
  public:
   // Reads the central directory of the file; empty when there is none.
-  static ZipDirectory Read(int fd);
+  static ZipDirectory Read(const platform::InputFile& file);
   // The facts of the next member of that UTF-8 name ("/" as delimiter).
   std::optional<ZipFacts> Take(const std::string& name);
   // Whether every member's local header is where the directory says and

@@ -1,15 +1,9 @@
 // Owners of the library and system handles the engine uses.
 #pragma once
 
-#include <archive.h>
-#include <archive_entry.h>
-#include <lhasa.h>
-#include <locale.h>  // NOLINT(modernize-deprecated-headers): uselocale is POSIX
-#include <unistd.h>
-#include <zlib.h>
+#include "libraries.h"
 
 #include <memory>
-#include <utility>
 
 namespace archivers {
 
@@ -57,53 +51,6 @@ class GzipInflater {
  private:
   z_stream stream_{};
   bool ready_ = false;
-};
-
-// A file descriptor, closed when the object goes.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd() { Reset(); }
-  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-
-  int Get() const { return fd_; }
-  bool IsOpen() const { return fd_ >= 0; }
-
- private:
-  void Reset() noexcept {
-    if (fd_ >= 0) {
-      ::close(fd_);
-      fd_ = -1;
-    }
-  }
-
-  int fd_ = -1;
-};
-
-// Makes the calling thread use a UTF-8 locale for the scope. libarchive
-// converts member names to the current locale's character set, and the
-// process-wide locale of the program ("C" unless it sets one) cannot hold
-// Japanese names; a thread locale changes nothing for the rest of the
-// program.
-class ScopedUtf8Locale {
- public:
-  ScopedUtf8Locale();
-  ~ScopedUtf8Locale();
-  ScopedUtf8Locale(const ScopedUtf8Locale&) = delete;
-  ScopedUtf8Locale& operator=(const ScopedUtf8Locale&) = delete;
-
- private:
-  locale_t previous_ = nullptr;
 };
 
 }  // namespace archivers

@@ -1,12 +1,10 @@
 #include "reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 
 #include "engine_error.h"
+#include "host.h"
 #include "lzh_reader.h"
 #include "stream_check.h"
 #include "text.h"
@@ -68,10 +66,6 @@ std::string FilterMethod(archive* handle) {
   }
 }
 
-const char* NullAsEmpty(const char* text) {
-  return text != nullptr ? text : "";
-}
-
 }  // namespace
 
 std::unique_ptr<MemberReader> OpenMemberReader(Family family, const std::string& hostPath) {
@@ -105,15 +99,16 @@ int DataErrorCode(std::string_view message) {
 
 ArchiveReader::ArchiveReader(Family family, const std::string& hostPath)
     : family_(family), path_(hostPath), archive_(archive_read_new()) {
-  struct stat status {};
-  if (::stat(hostPath.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+  platform::FileStatus status;
+  if (!platform::GetFileStatus(platform::RealPath(hostPath), status) ||
+      status.Kind != platform::EntryKind::File) {
     throw EngineError(arcapi::kErrorArchiveFileOpen, "cannot open the archive " + hostPath);
   }
   if (!archive_) {
     throw EngineError(arcapi::kErrorArchiveFileOpen, "out of memory");
   }
   EnableReadFormats(archive_.get(), family);
-  if (archive_read_open_filename(archive_.get(), hostPath.c_str(), kReadBlockSize) != ARCHIVE_OK) {
+  if (OpenArchiveForReading(archive_.get(), hostPath, kReadBlockSize) != ARCHIVE_OK) {
     // libarchive reports an unknown format with EILSEQ, a system failure
     // with its errno, and a compression filter that fails on the data it
     // reads to recognise the format with its own -1.
@@ -128,7 +123,7 @@ ArchiveReader::ArchiveReader(Family family, const std::string& hostPath)
     throw EngineError(code, message);
   }
   if (family == Family::Zip) {
-    probeFd_ = UniqueFd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+    probe_.Open(hostPath);
   }
 }
 
@@ -161,7 +156,7 @@ void ArchiveReader::Describe(Member& member) {
   archive_entry* e = entry_;
   // libarchive gives the names whose format declares a character set in
   // the thread's UTF-8; the others are told apart here.
-  member.Name = StoredNameToUtf8(NullAsEmpty(archive_entry_pathname(e)));
+  member.Name = EntryNameUtf8(e, EntryName::Path);
   if (archive_format(archive_.get()) == ARCHIVE_FORMAT_RAW) {
     member.Name = RawMemberName(path_);
   }
@@ -179,8 +174,8 @@ void ArchiveReader::Describe(Member& member) {
   }
   member.Type = archive_entry_filetype(e);
   member.Permissions = archive_entry_perm(e);
-  member.SymlinkTarget = StoredNameToUtf8(NullAsEmpty(archive_entry_symlink(e)));
-  member.HardlinkTarget = StoredNameToUtf8(NullAsEmpty(archive_entry_hardlink(e)));
+  member.SymlinkTarget = EntryNameUtf8(e, EntryName::Symlink);
+  member.HardlinkTarget = EntryNameUtf8(e, EntryName::Hardlink);
   member.Encrypted = archive_entry_is_encrypted(e) != 0;
   AddFormatFacts(member);
 }
@@ -190,8 +185,8 @@ void ArchiveReader::AddFormatFacts(Member& member) {
     case Family::Lha:  // read by LzhReader
       break;
     case Family::Zip: {
-      if (!zipDirectory_ && probeFd_.IsOpen()) {
-        zipDirectory_ = ZipDirectory::Read(probeFd_.Get());
+      if (!zipDirectory_ && probe_.IsOpen()) {
+        zipDirectory_ = ZipDirectory::Read(probe_);
       }
       // A damaged local header would put a member under a name the
       // archive does not hold.

@@ -73,7 +73,7 @@ class ArchiveReader final : public MemberReader {
   ReadArchive archive_;
   archive_entry* entry_ = nullptr;
   std::uint32_t index_ = 0;
-  UniqueFd probeFd_;
+  platform::InputFile probe_;
   std::optional<ZipDirectory> zipDirectory_;
 };
 

@@ -1,10 +1,9 @@
 #include "stream_check.h"
 
-#include <fcntl.h>
-
 #include <vector>
 
 #include "engine_error.h"
+#include "host.h"
 #include "probe.h"
 #include "raii.h"
 #include "text.h"
@@ -27,14 +26,14 @@ bool EndsEarly(std::string_view message) {
          lower.find("unexpected end") != std::string::npos;
 }
 
-bool StartsGzipMember(int fd, std::uint64_t position) {
+bool StartsGzipMember(const platform::InputFile& fd, std::uint64_t position) {
   const std::vector<unsigned char> magic = ReadAt(fd, position, 2);
   return magic.size() == 2 && magic[0] == 0x1F && magic[1] == 0x8B;
 }
 
 // Every gzip member to its trailer; data after the last member that starts
 // no other is ignored, as libarchive ignores it.
-void CheckGzip(int fd) {
+void CheckGzip(const platform::InputFile& fd) {
   GzipInflater inflater;
   if (!inflater.IsReady()) {
     throw EngineError(arcapi::kErrorCannotRead, "out of memory");
@@ -46,7 +45,7 @@ void CheckGzip(int fd) {
   bool needInput = true;
   for (;;) {
     if (needInput) {
-      const ssize_t got = ::pread(fd, input.data(), input.size(), static_cast<off_t>(position));
+      const std::int64_t got = fd.ReadAt(position, input.data(), input.size());
       if (got <= 0) {
         Fail(got == 0, got == 0 ? "no gzip trailer" : "read error");
       }
@@ -84,7 +83,7 @@ void CheckThroughLibarchive(const std::string& hostPath) {
   }
   EnableCompressionFilters(reader.get());
   archive_read_support_format_raw(reader.get());
-  if (archive_read_open_filename(reader.get(), hostPath.c_str(), kBlockSize) != ARCHIVE_OK) {
+  if (OpenArchiveForReading(reader.get(), hostPath, kBlockSize) != ARCHIVE_OK) {
     FailWith(reader.get());
   }
   if (archive_filter_code(reader.get(), 0) == ARCHIVE_FILTER_NONE) {
@@ -118,12 +117,12 @@ void CheckCompressedStream(Family family, const std::string& hostPath) {
   if (family != Family::Tar) {
     return;
   }
-  const UniqueFd fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.IsOpen()) {
+  platform::InputFile file;
+  if (file.Open(hostPath).Failed()) {
     throw EngineError(arcapi::kErrorArchiveFileOpen, "cannot open the archive " + hostPath);
   }
-  if (StartsGzipMember(fd.Get(), 0)) {
-    CheckGzip(fd.Get());
+  if (StartsGzipMember(file, 0)) {
+    CheckGzip(file);
   } else {
     CheckThroughLibarchive(hostPath);
   }
