@@ -473,6 +473,9 @@ class Packing {
     ArchiveWriter writer(request_);
     if (reader) {
       CopyExisting(writer, *reader);
+      // Windows replaces no file that is open: the old archive is closed
+      // before the new one is renamed over it.
+      reader.reset();
     }
     if (request_.Mode != PackMode::Freshen && request_.Mode != PackMode::Delete) {
       for (std::size_t i = 0; i < sources_.size(); ++i) {

@@ -6,6 +6,7 @@
 #include "engine_error.h"
 #include "host.h"
 #include "lzh_reader.h"
+#include "rtl/mbcs.h"
 #include "stream_check.h"
 #include "text.h"
 
@@ -31,9 +32,10 @@ int HeaderErrorCode(std::string_view message) {
 }
 
 // A lone compressed file is named after the archive without its
-// compression extension.
+// compression extension. The archive's name is a host path: its
+// directories end at the host's delimiters ("\\" on Windows) as well as "/".
 std::string RawMemberName(const std::string& archivePath) {
-  std::string name = BaseName(FromHost(archivePath));
+  std::string name = BaseName(FromHost(rtl::ExtractFileName(archivePath)));
   const std::size_t dot = name.rfind('.');
   if (dot != std::string::npos && dot > 0) {
     const std::string extension = LowerAscii(name.substr(dot));
