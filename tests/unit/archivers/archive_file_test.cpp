@@ -62,7 +62,7 @@ TEST_F(ArchiveFileOnLibraries, ProgressReachesOnProgressAndItsAbortStops) {
   ASSERT_EQ(seen.size(), 6u);
   EXPECT_EQ(seen[1].State, arcapi::kExtractInProcess);
   EXPECT_EQ(seen[1].Member, "sub/inner.txt");
-  EXPECT_EQ(seen[1].Destination, work.Dir() + "sub/inner.txt");
+  EXPECT_EQ(seen[1].Destination, work.Path("sub/inner.txt"));
   EXPECT_EQ(seen[4].Member, "top.txt");
 
   seen.clear();

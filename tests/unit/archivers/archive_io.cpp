@@ -3,8 +3,8 @@
 // cannot meet in one file.
 #include <archive.h>
 #include <archive_entry.h>
-#include <locale.h>  // NOLINT(modernize-deprecated-headers): uselocale is POSIX
 
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "archive_io.h"
+#include "archive_names.h"
 
 namespace archivers_test {
 namespace {
@@ -26,29 +27,6 @@ struct ReaderDeleter {
 };
 struct EntryDeleter {
   void operator()(archive_entry* e) const { archive_entry_free(e); }
-};
-
-// The thread's locale for a scope: libarchive's writers take the names
-// given as UTF-8 in the current locale's character set.
-class ScopedLocale {
- public:
-  explicit ScopedLocale(const char* name) : locale_(newlocale(LC_ALL_MASK, name, nullptr)) {
-    if (locale_ != nullptr) {
-      previous_ = uselocale(locale_);
-    }
-  }
-  ~ScopedLocale() {
-    if (locale_ != nullptr) {
-      uselocale(previous_);
-      freelocale(locale_);
-    }
-  }
-  ScopedLocale(const ScopedLocale&) = delete;
-  ScopedLocale& operator=(const ScopedLocale&) = delete;
-
- private:
-  locale_t locale_;
-  locale_t previous_ = nullptr;
 };
 
 int FilterCode(Filter filter) {
@@ -71,9 +49,13 @@ void SetFormat(archive* writer, Format format) {
   switch (format) {
     case Format::Zip:
       archive_write_set_format_zip(writer);
+      // Flagged UTF-8 from the names themselves, not from the locale: a
+      // Windows program has no UTF-8 locale.
+      archive_write_set_option(writer, "zip", "hdrcharset", "UTF-8");
       break;
     case Format::ZipStored:
       archive_write_set_format_zip(writer);
+      archive_write_set_option(writer, "zip", "hdrcharset", "UTF-8");
       archive_write_set_option(writer, "zip", "compression", "store");
       break;
     case Format::ZipCp932:
@@ -99,14 +81,14 @@ void SetFormat(archive* writer, Format format) {
   }
 }
 
-void Describe(archive_entry* entry, const Item& item) {
-  archive_entry_set_pathname_utf8(entry, item.Name.c_str());
-  archive_entry_set_mtime(entry, item.Modified, 0);
+void Describe(archive_entry* entry, const Item& item, const testing_support::ArchiveNames& names) {
+  names.SetPathname(entry, item.Name);
+  archive_entry_set_mtime(entry, static_cast<std::time_t>(item.Modified), 0);
   if (item.Accessed) {
-    archive_entry_set_atime(entry, *item.Accessed, 0);
+    archive_entry_set_atime(entry, static_cast<std::time_t>(*item.Accessed), 0);
   }
   if (item.Created) {
-    archive_entry_set_birthtime(entry, *item.Created, 0);
+    archive_entry_set_birthtime(entry, static_cast<std::time_t>(*item.Created), 0);
   }
   switch (item.Type) {
     case Item::File:
@@ -121,12 +103,12 @@ void Describe(archive_entry* entry, const Item& item) {
     case Item::Symlink:
       archive_entry_set_filetype(entry, AE_IFLNK);
       archive_entry_set_perm(entry, 0777);
-      archive_entry_set_symlink_utf8(entry, item.Link.c_str());
+      names.SetSymlink(entry, item.Link);
       break;
     case Item::Hardlink:
       archive_entry_set_filetype(entry, AE_IFREG);
       archive_entry_set_perm(entry, 0644);
-      archive_entry_set_hardlink_utf8(entry, item.Link.c_str());
+      names.SetHardlink(entry, item.Link);
       archive_entry_set_size(entry, 0);
       break;
   }
@@ -136,8 +118,8 @@ void Describe(archive_entry* entry, const Item& item) {
 
 void WriteArchive(const std::string& path, Format format, Filter filter,
                   const std::vector<Item>& items) {
-  // In the "C" locale the ZIP writer stores the bytes of a name unflagged.
-  const ScopedLocale locale(format == Format::ZipUnflagged ? "C" : "C.UTF-8");
+  // Names given as bytes the ZIP writer stores unflagged.
+  const testing_support::ArchiveNames names(format == Format::ZipUnflagged);
   std::unique_ptr<archive, WriterDeleter> writer(archive_write_new());
   SetFormat(writer.get(), format);
   archive_write_add_filter(writer.get(), FilterCode(filter));
@@ -145,7 +127,7 @@ void WriteArchive(const std::string& path, Format format, Filter filter,
       << archive_error_string(writer.get());
   for (const Item& item : items) {
     std::unique_ptr<archive_entry, EntryDeleter> entry(archive_entry_new());
-    Describe(entry.get(), item);
+    Describe(entry.get(), item, names);
     ASSERT_GE(archive_write_header(writer.get(), entry.get()), ARCHIVE_WARN)
         << archive_error_string(writer.get());
     if (!item.Data.empty()) {
@@ -216,7 +198,7 @@ void WriteStoredCab(const std::string& path, const std::vector<Item>& items, boo
 
 std::map<std::string, std::string> ReadBack(const std::string& path) {
   std::map<std::string, std::string> members;
-  const ScopedLocale locale("C.UTF-8");
+  const testing_support::ArchiveNames names(false);
   std::unique_ptr<archive, ReaderDeleter> reader(archive_read_new());
   archive_read_support_format_all(reader.get());
   archive_read_support_filter_all(reader.get());
@@ -226,13 +208,13 @@ std::map<std::string, std::string> ReadBack(const std::string& path) {
   }
   archive_entry* entry = nullptr;
   while (archive_read_next_header(reader.get(), &entry) == ARCHIVE_OK) {
-    const std::string name = archive_entry_pathname_utf8(entry);
+    const std::string name = names.Pathname(entry);
     if (archive_entry_filetype(entry) == AE_IFDIR) {
       members[name.back() == '/' ? name : name + "/"] = "";
       continue;
     }
     if (archive_entry_filetype(entry) == AE_IFLNK) {
-      members[name] = std::string("-> ") + archive_entry_symlink_utf8(entry);
+      members[name] = "-> " + names.Symlink(entry);
       continue;
     }
     std::string data;

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -105,19 +107,22 @@ inline std::string OldText() {
 
 // --- a directory tree as text ---
 
-// Relative paths under `root`, sorted: directories end with "/", links
-// read "name -> target", files "name = contents" (contents when short).
+// Relative paths under `root` (which is ASCII), sorted, in UTF-8 with "/":
+// directories end with "/", links read "name -> target", files
+// "name = contents" (contents when short). The names are read as the system
+// gives them, whatever the ANSI code page.
 inline std::set<std::string> Tree(const std::string& root) {
   std::set<std::string> tree;
   namespace fs = std::filesystem;
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
-    const std::string name = entry.path().lexically_relative(root).string();
+    const std::string name = entry.path().lexically_relative(root).generic_string();
     if (entry.is_symlink()) {
-      tree.insert(name + " -> " + fs::read_symlink(entry.path()).string());
+      tree.insert(name + " -> " + fs::read_symlink(entry.path()).generic_string());
     } else if (entry.is_directory()) {
       tree.insert(name + "/");
     } else {
-      const std::string data = testing_support::ReadFile(entry.path().string());
+      std::ifstream in(entry.path(), std::ios::binary);
+      const std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
       tree.insert(name + " = " +
                   (data.size() <= 40 ? data : std::to_string(data.size()) + " bytes"));
     }

@@ -1,8 +1,5 @@
 // The ZIP, TAR, 7-Zip, CAB and RAR libraries through the framework, on
 // archives written with libarchive, and what every library exports.
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,7 +13,9 @@
 #include "archive/tar32.h"
 #include "archive/zip32.h"
 #include "archivers_support.h"
+#include "file_times.h"
 #include "platform/library.h"
+#include "rtl/codepage.h"
 
 namespace {
 
@@ -31,6 +30,7 @@ using archivers_test::ReadBack;
 using archivers_test::Tree;
 using archivers_test::V;
 using archivers_test::WriteArchive;
+using testing_support::SetFileTimes;
 using testing_support::TempDir;
 using Set = std::set<std::string>;
 using Members = std::map<std::string, std::string>;
@@ -70,11 +70,6 @@ int AddWith(Archiver& archiver, const std::string& archiveName, const std::strin
   std::string commandLine;
   std::string output(4096, '\0');
   return archiver.AddFiles(nullptr, archiveName, options, dir, files, false, commandLine, output);
-}
-
-void SetTime(const std::string& path, std::int64_t seconds) {
-  const timespec times[2] = {{seconds, 0}, {seconds, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
 using Formats = ArchiverLibraries;
@@ -121,8 +116,9 @@ TEST_F(Formats, ZipNamesComeOutInTheHostCodePageHoweverStored) {
     EXPECT_EQ(Tree(dir.Dir()), (Set{"日本.txt = nihon\n", "ソフト/", "ソフト/表.txt = hyou\n"}));
     const archive::TArchiveHandle handle = zip32.OpenArchive(nullptr, zip, 0);
     TMemberInfo info{};
-    ASSERT_EQ(zip32.FindFirst(handle, info, "ソフト/*"), 0);
-    EXPECT_STREQ(info.Dll.FileName, "ソフト/表.txt");
+    // Patterns and names are in the host's code page too.
+    ASSERT_EQ(zip32.FindFirst(handle, info, rtl::Utf8ToAnsi("ソフト/*")), 0);
+    EXPECT_EQ(std::string(info.Dll.FileName), rtl::Utf8ToAnsi("ソフト/表.txt"));
     // The central directory was found for the name: its method is known.
     EXPECT_STREQ(info.Dll.Method, "Deflate");
     zip32.CloseArchive(handle);
@@ -180,7 +176,7 @@ TEST_F(Formats, ZipPackingAddsFreshensAndDeletes) {
   source.Write("a.txt", "one\n");
   source.Write("sub/c.txt", "sea\n");
   source.Write("skip.bak", "no\n");
-  SetTime(source.Path("a.txt"), 1700000000);
+  SetFileTimes(source.Path("a.txt"), 1700000000);
   const TempDir work;
   const std::string zip = work.Path("made.zip");
   archive::TZip32 zip32;
@@ -195,7 +191,7 @@ TEST_F(Formats, ZipPackingAddsFreshensAndDeletes) {
 
   // Freshening replaces only members that exist, with newer files.
   source.Write("a.txt", "two\n");
-  SetTime(source.Path("a.txt"), 1800000000);
+  SetFileTimes(source.Path("a.txt"), 1800000000);
   std::string commandLine;
   std::string output(1024, '\0');
   EXPECT_EQ(zip32.UpdateFiles(nullptr, zip, TArchiverOptions(), source.Dir(),
@@ -358,7 +354,7 @@ TEST_F(Formats, SevenZipExtractsAddsAndDeletes) {
   const TempDir source;
   source.Write("new.txt", "new\n");
   source.Write("a.txt", "replaced\n");
-  SetTime(source.Path("a.txt"), 1800000000);
+  SetFileTimes(source.Path("a.txt"), 1800000000);
   EXPECT_EQ(AddWith(szip, sevenZip, source.Dir(), FileItems{"new.txt", "a.txt"}), 0);
   const Members members = ReadBack(sevenZip);
   EXPECT_EQ(members.at("a.txt"), "replaced\n");
@@ -460,7 +456,8 @@ TEST_F(Formats, EachFamilyExtractsOneMemberIntoMemory) {
                              static_cast<std::uint32_t>(buffer.size()), &written, commandLine),
         0)
         << commandLine;
-    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + written), "beta\n");
+    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(written)),
+              "beta\n");
     EXPECT_EQ(
         archiver->ExtractMem(nullptr, work.Path(name), options, "c.txt", buffer.data(),
                              static_cast<std::uint32_t>(buffer.size()), &written, commandLine),

@@ -11,6 +11,7 @@
 #include "archivers_support.h"
 #include "enum_record.h"
 #include "platform/desktop.h"
+#include "rtl/codepage.h"
 
 namespace {
 
@@ -283,8 +284,9 @@ TEST_F(Lha, JapaneseNamesComeOutInTheHostCodePage) {
                                   "ソフト/readme.txt = soft\n"}));
   const archive::TArchiveHandle handle = lha_.OpenArchive(nullptr, LzhFixture("cp932-5c.lzh"), 0);
   TMemberInfo info{};
-  ASSERT_EQ(lha_.FindFirst(handle, info, "ソフト\\*"), 0);
-  EXPECT_STREQ(info.Dll.FileName, "ソフト/readme.txt");
+  // Patterns and names are in the host's code page too.
+  ASSERT_EQ(lha_.FindFirst(handle, info, rtl::Utf8ToAnsi("ソフト\\*")), 0);
+  EXPECT_EQ(std::string(info.Dll.FileName), rtl::Utf8ToAnsi("ソフト/readme.txt"));
   lha_.CloseArchive(handle);
 }
 
@@ -410,7 +412,8 @@ TEST_F(Lha, ExtractsOneMemberIntoMemory) {
       continue;
     }
     EXPECT_EQ(written, c.Expected.size());
-    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + written), c.Expected);
+    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(written)),
+              c.Expected);
     // Nothing beyond the buffer.
     EXPECT_EQ(buffer[c.BufferSize], 0xEE);
   }
@@ -580,8 +583,8 @@ TEST_F(Lha, ProgressReachesTheOwnerWindowAndCanAbort) {
   ASSERT_TRUE(lha_.SetOwnerWindow(owner, nullptr));
   const TempDir dir;
   ASSERT_EQ(Extract("subdir.lzh", dir.Dir(), FileItems{"*.*"}), 0) << output_;
-  const std::string inner = dir.Dir() + "sub/inner.txt";
-  const std::string top = dir.Dir() + "top.txt";
+  const std::string inner = dir.Path("sub/inner.txt");
+  const std::string top = dir.Path("top.txt");
   ASSERT_EQ(messages.size(), 6u);
   const std::vector<std::uintptr_t> states{0, 1, 2, 0, 1, 2};
   for (std::size_t i = 0; i < messages.size(); ++i) {

@@ -41,12 +41,12 @@ class LhasaArchives : public archivers_test::ArchiverLibraries {
   std::vector<std::string> methods_;
 };
 
-// The regular files under `root`, as relative paths.
+// The regular files under `root`, as relative paths with "/".
 std::vector<std::string> Files(const std::string& root) {
   std::vector<std::string> files;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
     if (entry.is_regular_file()) {
-      files.push_back(entry.path().lexically_relative(root).string());
+      files.push_back(entry.path().lexically_relative(root).generic_string());
     }
   }
   return files;
