@@ -1,6 +1,9 @@
+#include <algorithm>
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <string_view>
 
 #include "host.h"
 #include "rtl/codepage.h"
@@ -44,6 +47,32 @@ bool InCLocale() {
   return name == nullptr || std::strcmp(name, "C") == 0;
 }
 
+// The code page of that locale ("Japanese_Japan.932"), as libarchive reads it.
+unsigned LocaleCodePage() {
+  const char* name = std::setlocale(LC_CTYPE, nullptr);
+  const char* dot = name != nullptr ? std::strrchr(name, '.') : nullptr;
+  const long number = dot != nullptr ? std::strtol(dot + 1, nullptr, 10) : 0;
+  return number > 0 ? static_cast<unsigned>(number) : rtl::AnsiCodePage();
+}
+
+// How libarchive hands out stored bytes as UTF-16: decoded in the locale's
+// code page, or one character per byte in the "C" locale.
+std::u16string LocaleForm(std::string_view bytes) {
+  if (InCLocale()) {
+    std::u16string form;
+    for (const char byte : bytes) {
+      form += static_cast<char16_t>(static_cast<unsigned char>(byte));
+    }
+    return form;
+  }
+  return rtl::AnsiToWide(bytes, LocaleCodePage());
+}
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 }  // namespace
 
 bool ToLocalTime(std::int64_t seconds, std::tm& local) {
@@ -53,20 +82,24 @@ bool ToLocalTime(std::int64_t seconds, std::tm& local) {
 
 std::string EntryNameUtf8(archive_entry* entry, EntryName which) {
   const wchar_t* wide = StoredWide(entry, which);
+  const char* bytes = StoredBytes(entry, which);
   if (wide == nullptr) {
-    const char* bytes = StoredBytes(entry, which);
     return bytes != nullptr ? StoredNameToUtf8(bytes) : std::string();
   }
   const std::u16string text(wide, wide + std::wcslen(wide));
-  // In the "C" locale libarchive hands a name stored without a character
-  // set over byte for byte, one character per byte; a name it converted
-  // from a declared character set has its real characters.
-  bool bytes = InCLocale();
-  for (const char16_t c : text) {
-    bytes = bytes && c <= 0xFF;
+  if (bytes == nullptr) {
+    return rtl::WideToAnsi(text, rtl::CP_UTF8_);
   }
-  if (bytes) {
-    return StoredNameToUtf8(std::string(text.begin(), text.end()));
+  // A name stored without a character set comes as its bytes, and as
+  // UTF-16 only in the locale's reading of them; a name converted from a
+  // declared character set has its real characters in UTF-16 and a lossy
+  // form in bytes. UTF-8 bytes are no code page's reading of another name.
+  const std::string_view raw(bytes);
+  if (!InCLocale() && !IsAscii(raw) && IsValidUtf8(raw)) {
+    return std::string(raw);
+  }
+  if (LocaleForm(raw) == text) {
+    return StoredNameToUtf8(raw);
   }
   return rtl::WideToAnsi(text, rtl::CP_UTF8_);
 }
