@@ -75,8 +75,16 @@ ctest --test-dir "$dir" -L unit --output-on-failure --timeout 600 -j 2
 
 run_e2e() {
   # The end-to-end tests under Wine (tests/e2e_win/) are run from here,
-  # with the display, the prefix and the code page set up above.
-  python3 "$here/tests/e2e_win/run.py" --build "$dir"
+  # with the display, the prefix and the code page set up above. ZElUpd.exe
+  # and its DLLs come from the release zip, unpacked as a user unpacks it;
+  # the test programs from the build.
+  local zip release
+  zip=$("$here/scripts/package-windows.sh" "$dir" "$work/package")
+  python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' \
+    "$zip" "$work/release"
+  release="$work/release/$(basename "$zip" .zip)"
+  echo "release $(basename "$zip"): $(cd "$release" && echo *)"
+  python3 "$here/tests/e2e_win/run.py" --build "$dir" --release "$release"
 }
 echo "== end-to-end tests under Wine"
 run_e2e

@@ -54,7 +54,9 @@ class WebTest(WineTest, unittest.TestCase):
         env.update(ZELUPD_LIBRARY_PATH=windows_path(libraries),
                    ZEL_RECORDER_LOG=windows_path(self.recorder_log),
                    ZEL_RECORDER_SCRIPT=windows_path(self.recorder_script))
-        return run_zelupd([url, self.inst.win_dest], program=self.zelupd, env=env)
+        # Started in its own folder: the system's DLL search takes in the
+        # current folder too, which must hold no archiver DLL of the build.
+        return run_zelupd([url, self.inst.win_dest], program=self.zelupd, env=env, cwd=self.bin)
 
     def extractions(self):
         """The recorder's extraction commands: (archive, work directory) each."""
@@ -107,7 +109,10 @@ class WebTest(WineTest, unittest.TestCase):
 
     def test_without_the_archive_library_the_download_is_kept(self):
         """A user without the LHA library: the archive is downloaded and
-        kept, the missing library named, nothing installed."""
+        kept, the missing library named, nothing installed. The tool runs
+        from a folder of its own with no DLL beside it, and the library
+        path names an empty folder."""
+        self.assertEqual(os.listdir(self.bin), ["ZElUpd.exe"])
         empty = tempfile.mkdtemp(prefix="zel-e2e-nolib-")
         self.addCleanup(shutil.rmtree, empty, True)
         result = self.run_update(self.site.url("/dl/page.htm"), empty)

@@ -22,11 +22,17 @@ CODE_PAGE = "cp932"
 BOX_CAPTION = "Error"
 
 
+# The archiver DLLs a release carries beside ZElUpd.exe.
+ARCHIVER_DLLS = ("UNLHA32.DLL", "UNZIP32.DLL", "ZIP32J.DLL", "CAB32.DLL", "TAR32.DLL",
+                 "UNRAR32.DLL", "7-zip32.dll")
+
+
 class Programs:
     zelupd = None
     standin = None
     wintool = None
     recorder = None  # the directory of the recording archiver DLLs, when built
+    archivers = None  # the directory of the real archiver DLLs (ZElUpd.exe's), when there
 
 
 def windows_path(path):
@@ -159,11 +165,11 @@ class ToolRun:
     starts inherits the Unix end of its standard error, which would keep a
     pipe open for as long as the file manager runs."""
 
-    def __init__(self, args, program=None, env=None):
+    def __init__(self, args, program=None, env=None, cwd=None):
         self.start = time.monotonic()
         self.out = tempfile.TemporaryFile()
         self.err = tempfile.TemporaryFile()
-        self.process = wine(program or Programs.zelupd, *args, env=env, stdout=self.out,
+        self.process = wine(program or Programs.zelupd, *args, env=env, cwd=cwd, stdout=self.out,
                             stderr=self.err)
 
     def said(self, text):
@@ -191,8 +197,8 @@ class ToolRun:
         self.process.wait()
 
 
-def run_zelupd(args, program=None, env=None, timeout=60):
-    run = ToolRun(args, program, env)
+def run_zelupd(args, program=None, env=None, timeout=60, cwd=None):
+    run = ToolRun(args, program, env, cwd)
     try:
         return run.finish(timeout)
     finally:
