@@ -12,7 +12,7 @@
 #include "app/zelupd_main.h"
 #include "archive/archive_file.h"
 #include "archive/errors.h"
-#include "archive/szip32.h"
+#include "archive/formats/szip32.h"
 #include "fileutil/dirtreat.h"
 #include "html/dom_core.h"
 #include "html/entities.h"

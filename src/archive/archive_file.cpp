@@ -4,16 +4,8 @@
 #include <cstring>
 #include <utility>
 
-#include "archive/arj32.h"
-#include "archive/bga32.h"
-#include "archive/cab32.h"
 #include "archive/errors.h"
-#include "archive/lha32.h"
-#include "archive/rar32.h"
-#include "archive/szip32.h"
-#include "archive/tar32.h"
-#include "archive/yz132.h"
-#include "archive/zip32.h"
+#include "archive/formats/registry.h"
 #include "platform/fs.h"
 #include "rtl/codepage.h"
 
@@ -31,68 +23,6 @@ constexpr int kGoOn = -1;
   throw EArchiver(rtl::Utf8ToAnsi(utf8Message));
 }
 
-std::unique_ptr<TArchiver> NewArchiver(TArchiverType type) {
-  switch (type) {
-    case atLha:
-      return std::make_unique<TLha32>();
-    case atZip:
-      return std::make_unique<TZip32>();
-    case atCab:
-      return std::make_unique<TCab32>();
-    case atArj:
-      return std::make_unique<TArj32>();
-    case atTar:
-      return std::make_unique<TTar32>();
-    case atTgz:
-      return std::make_unique<TTgz32>();
-    case atBZ2:
-      return std::make_unique<TBZ232>();
-    case atRar:
-      return std::make_unique<TRar32>();
-    case atBga:
-      return std::make_unique<TBGA32>();
-    case atYz1:
-      return std::make_unique<TYZ1>();
-    case at7z:
-      return std::make_unique<TSevenZip32>();
-    default:
-      return nullptr;
-  }
-}
-
-struct ExtensionType {
-  const char* Extension;
-  TArchiverType Type;
-};
-
-constexpr ExtensionType kExtensionTypes[] = {
-    {".lzh", atLha}, {".cab", atCab}, {".jar", atZip}, {".ear", atZip},  {".war", atZip},
-    {".zip", atZip}, {".arj", atArj}, {".rar", atRar}, {".yz1", atYz1},  {".gca", atGCA},
-    {".gza", atBga}, {".bza", atBga}, {".bz2", atBZ2}, {".a", atTar},    {".lib", atTar},
-    {".tar", atTar}, {".deb", atTar}, {".rpm", atTar}, {".cpio", atTar}, {".z", atTgz},
-    {".gz", atTgz},  {".tgz", atTgz}, {".taz", atTgz}, {".7z", at7z},
-};
-
-TArchiverType DetectByContent(const std::string& fileName) {
-  // Every check runs; a later yes replaces an earlier answer, so LHA wins.
-  struct ContentCheck {
-    bool (*Accepts)(const std::string&);
-    TArchiverType Type;
-  };
-  static constexpr ContentCheck kChecks[] = {
-      {&IsRarArchive, atRar}, {&IsArjArchive, atArj}, {&IsZipArchive, atZip},
-      {&IsBgaArchive, atBga}, {&IsYz1Archive, atYz1}, {&IsCabArchive, atCab},
-      {&IsLhaArchive, atLha},
-  };
-  TArchiverType result = GetTarArchiveType(fileName);
-  for (const ContentCheck& check : kChecks) {
-    if (check.Accepts(fileName)) {
-      result = check.Type;
-    }
-  }
-  return result;
-}
-
 // A NUL-terminated field of a packed record, at most `size` bytes.
 std::string FieldText(const char* field, std::size_t size) {
   return {field, ::strnlen(field, size)};
@@ -106,16 +36,13 @@ bool TStreamNameLess::operator()(const std::string& a, const std::string& b) con
 
 TArchiverType DetectArchiverType(const std::string& fileName, bool byExtension) {
   if (!byExtension) {
-    return DetectByContent(fileName);
+    return FormatOfContent(fileName);
   }
   const std::string extension = rtl::ExtractFileExt(fileName);
   if (rtl::SameTextAscii(extension, ".exe")) {
-    return DetectByContent(fileName);
+    return FormatOfContent(fileName);
   }
-  const auto* found = std::find_if(
-      std::begin(kExtensionTypes), std::end(kExtensionTypes),
-      [&](const ExtensionType& e) { return rtl::SameTextAscii(extension, e.Extension); });
-  return found != std::end(kExtensionTypes) ? found->Type : atNone;
+  return FormatOfExtension(extension);
 }
 
 std::string DecodeStreamName(const std::string& entry, const std::string& separator) {
@@ -161,23 +88,21 @@ TArchiveFile::~TArchiveFile() {
 }
 
 void TArchiveFile::SetArchiverType(TArchiverType type) {
-  switch (type) {
-    case atGCA:
-    case atBel:
-      RaiseArchiver("書庫の形式を特定できませんでした。");
-    case atNone:
-      return;
-    case atAutoDetect:
-      archiverType_ = type;
-      return;
-    default: {
-      // Created first: when its library is missing the old one stays.
-      std::unique_ptr<TArchiver> created = NewArchiver(type);
-      archiver_ = std::move(created);
-      archiverType_ = type;
-      return;
-    }
+  if (type == atNone) {
+    return;
   }
+  if (type == atAutoDetect) {
+    archiverType_ = type;
+    return;
+  }
+  const TFormatRow* format = FindFormat(type);
+  if (format == nullptr || format->Create == nullptr) {
+    RaiseArchiver("書庫の形式を特定できませんでした。");
+  }
+  // Created first: when its library is missing the old one stays.
+  std::unique_ptr<TArchiver> created = format->Create();
+  archiver_ = std::move(created);
+  archiverType_ = type;
 }
 
 void TArchiveFile::SetFileName(const std::string& name) {

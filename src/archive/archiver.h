@@ -14,9 +14,14 @@
 
 namespace archive {
 
+// Tag of the constructors that leave loading the library to a derived
+// format with a library of its own.
+struct TNoLoad {};
+
 class TArchiver {
  public:
   TArchiver() = default;
+  explicit TArchiver(TNoLoad /*unused*/) {}
   virtual ~TArchiver() = default;
   TArchiver(const TArchiver&) = delete;
   TArchiver& operator=(const TArchiver&) = delete;

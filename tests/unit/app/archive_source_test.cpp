@@ -5,11 +5,12 @@
 #include "app/errors.h"
 #include "app/zelupd_main.h"
 #include "archive/errors.h"
-#include "archive/lha32.h"
+#include "archive/formats/lha32.h"
 #include "archive_recorder/recorder_client.h"
 #include "fakes.h"
 #include "rtl/codepage.h"
 #include "rtl/exceptions.h"
+#include "support/scoped.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -51,11 +52,9 @@ TEST(FindLargestMatch, PlainNamesAndRelativePatterns) {
   EXPECT_EQ(app::FindLargestMatch(tmp.Dir() + "zel.lzh"), tmp.Dir() + "zel.lzh");
   EXPECT_EQ(app::FindLargestMatch(tmp.Dir() + "none.lzh"), tmp.Dir());
   EXPECT_EQ(app::FindLargestMatch(tmp.Path("none/zel*.lzh")), tmp.Path("none/"));
-  const std::filesystem::path cwd = std::filesystem::current_path();
-  std::filesystem::current_path(tmp.Dir());
+  const testing_support::ScopedCurrentDir cwd(tmp.Dir());
   EXPECT_EQ(app::FindLargestMatch("zel*.lzh"), "zel.lzh");
   EXPECT_EQ(app::FindLargestMatch("none*"), "");
-  std::filesystem::current_path(cwd);
 }
 
 TEST(UpdateFromArchive, NoMatchNamesTheSourceAsTyped) {

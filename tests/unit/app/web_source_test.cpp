@@ -9,7 +9,7 @@
 #include "app/page_charset.h"
 #include "app/web_address.h"
 #include "app/zelupd_main.h"
-#include "archive/lha32.h"
+#include "archive/formats/lha32.h"
 #include "archive_recorder/recorder_client.h"
 #include "expected_codes.h"
 #include "fakes.h"

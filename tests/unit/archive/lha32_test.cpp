@@ -1,10 +1,11 @@
-#include "archive/lha32.h"
+#include "archive/formats/lha32.h"
 
 #include <gtest/gtest.h>
 
 #include "archive/errors.h"
 #include "archive_recorder/recorder_client.h"
 #include "rtl/codepage.h"
+#include "support/scoped.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -210,14 +211,14 @@ TEST_F(Lha32, MissingLibraryFailsConstructionAndKeepsTheBinding) {
 TEST_F(Lha32, ContentCheckAsksTheLibraryThenOpensAndCloses) {
   const Session session("full");
   testing_support::TempDir tmp;
-  const std::string cwd = std::filesystem::current_path().string();
-  std::filesystem::current_path(tmp.Dir());
   session.SetScript(
       Script().Result("UnlhaCheckArchive", {0, 1, 1}).Result("UnlhaOpenArchive", {7, 0}));
-  EXPECT_FALSE(archive::IsLhaArchive("text.txt"));
-  EXPECT_TRUE(archive::IsLhaArchive("zel.lzh"));
-  EXPECT_FALSE(archive::IsLhaArchive("broken.lzh"));
-  std::filesystem::current_path(cwd);
+  {
+    const testing_support::ScopedCurrentDir cwd(tmp.Dir());
+    EXPECT_FALSE(archive::IsLhaArchive("text.txt"));
+    EXPECT_TRUE(archive::IsLhaArchive("zel.lzh"));
+    EXPECT_FALSE(archive::IsLhaArchive("broken.lzh"));
+  }
 
   const auto checks = session.CallsTo("UnlhaCheckArchive");
   ASSERT_EQ(checks.size(), 3u);

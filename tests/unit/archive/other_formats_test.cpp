@@ -6,16 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "archive/arj32.h"
-#include "archive/bga32.h"
-#include "archive/cab32.h"
 #include "archive/errors.h"
-#include "archive/lha32.h"
-#include "archive/rar32.h"
-#include "archive/tar32.h"
+#include "archive/formats/arj32.h"
+#include "archive/formats/bga32.h"
+#include "archive/formats/cab32.h"
+#include "archive/formats/lha32.h"
+#include "archive/formats/rar32.h"
+#include "archive/formats/tar32.h"
 #include "archive_recorder/recorder_client.h"
 #include "platform/fs.h"
 #include "rtl/codepage.h"
+#include "support/scoped.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -37,31 +38,11 @@ using recorder_test::Script;
 using recorder_test::Session;
 using testing_support::NativeName;
 using testing_support::ReadFile;
+using testing_support::ScopedCurrentDir;
 using testing_support::TempDir;
 
-// The current directory for a scope.
-class ScopedCurrentDir {
- public:
-  explicit ScopedCurrentDir(const std::string& dir) : previous_(std::filesystem::current_path()) {
-    std::filesystem::current_path(dir);
-  }
-  ~ScopedCurrentDir() { std::filesystem::current_path(previous_); }
-  ScopedCurrentDir(const ScopedCurrentDir&) = delete;
-  ScopedCurrentDir& operator=(const ScopedCurrentDir&) = delete;
-
- private:
-  std::filesystem::path previous_;
-};
-
-// The message of the EArchiver an operation raises.
-std::string Refusal(const std::function<void()>& operation) {
-  try {
-    operation();
-  } catch (const archive::EArchiver& e) {
-    return e.Message();
-  }
-  return "no refusal";
-}
+// The archive side refuses with EArchiver.
+constexpr auto RefusalOf = testing_support::RefusalOf<archive::EArchiver>;
 
 archive::TWindowHandle Window(std::uintptr_t value) {
   return reinterpret_cast<archive::TWindowHandle>(value);
@@ -590,7 +571,7 @@ TEST_F(OtherFormats, UnsupportedOperationsAreRefusedBeforeTheLibrary) {
     std::string output;
     const FileItems files{"a"};
     EXPECT_EQ(
-        Refusal([&] {
+        RefusalOf([&] {
           switch (c.Operation) {
             case kAdd:
               archiver->AddFiles(nullptr, "a", options, "", files, false, commandLine, output);
@@ -703,11 +684,11 @@ TEST_F(TarSfx, Bz2IsRefusedBeforeAnythingElse) {
   {
     // Even without a stub the refusal comes first.
     const ScopedCurrentDir inEmpty(emptyPath_.Dir());
-    EXPECT_EQ(Refusal([&] { bz2.MakeSfx(nullptr, archive_, options, "", commandLine, output); }),
+    EXPECT_EQ(RefusalOf([&] { bz2.MakeSfx(nullptr, archive_, options, "", commandLine, output); }),
               message);
   }
   const ScopedCurrentDir inStubs(stubs_.Dir());
-  EXPECT_EQ(Refusal([&] { bz2.MakeSfx(nullptr, archive_, options, "", commandLine, output); }),
+  EXPECT_EQ(RefusalOf([&] { bz2.MakeSfx(nullptr, archive_, options, "", commandLine, output); }),
             message);
   EXPECT_FALSE(testing_support::Exists(work_.Path("zel152.EXE")));
   EXPECT_EQ(commandLine, "untouched");

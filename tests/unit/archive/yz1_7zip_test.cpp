@@ -7,11 +7,12 @@
 #include <gtest/gtest.h>
 
 #include "archive/errors.h"
+#include "archive/formats/szip32.h"
+#include "archive/formats/yz132.h"
 #include "archive/sfx_file.h"
-#include "archive/szip32.h"
-#include "archive/yz132.h"
 #include "archive_recorder/recorder_client.h"
 #include "rtl/codepage.h"
+#include "support/scoped.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -30,38 +31,16 @@ using recorder_test::VariantDir;
 using testing_support::Exists;
 using testing_support::NativeName;
 using testing_support::ReadFile;
+using testing_support::ScopedCurrentDir;
+using testing_support::ScopedValue;
 using testing_support::TempDir;
+
+// The archive side refuses with EArchiver.
+constexpr auto RefusalOf = testing_support::RefusalOf<archive::EArchiver>;
 
 TWindowHandle Window(std::uintptr_t value) {
   return reinterpret_cast<TWindowHandle>(value);
 }
-
-// Makes a directory the current one for a scope.
-class ScopedCurrentDir {
- public:
-  explicit ScopedCurrentDir(const std::string& dir) : previous_(std::filesystem::current_path()) {
-    std::filesystem::current_path(dir);
-  }
-  ~ScopedCurrentDir() { std::filesystem::current_path(previous_); }
-  ScopedCurrentDir(const ScopedCurrentDir&) = delete;
-  ScopedCurrentDir& operator=(const ScopedCurrentDir&) = delete;
-
- private:
-  std::filesystem::path previous_;
-};
-
-// A string variable of the process, restored after the test.
-class ScopedString {
- public:
-  explicit ScopedString(std::string& variable) : variable_(variable), saved_(variable) {}
-  ~ScopedString() { variable_ = saved_; }
-  ScopedString(const ScopedString&) = delete;
-  ScopedString& operator=(const ScopedString&) = delete;
-
- private:
-  std::string& variable_;
-  std::string saved_;
-};
 
 // Bytes that differ from position to position, so a shifted copy shows.
 std::string Bytes(std::size_t size, unsigned seed) {
@@ -70,16 +49,6 @@ std::string Bytes(std::size_t size, unsigned seed) {
     data[i] = static_cast<char>((i * 7 + seed) & 0xFFu);
   }
   return data;
-}
-
-// The message of the EArchiver (or derived) exception `operation` raises.
-std::string RefusalOf(const std::function<void()>& operation) {
-  try {
-    operation();
-  } catch (const archive::EArchiver& e) {
-    return e.Message();
-  }
-  return "no refusal";
 }
 
 // Each test starts without bindings and with the process variables as they
@@ -105,10 +74,10 @@ class FormatTest : public ::testing::Test {
   }
 
   rtl::ScopedAnsiCodePage utf8_{rtl::CP_UTF8_};
-  ScopedString name1_{archive::Yz1DllName1()};
-  ScopedString name2_{archive::Yz1DllName2()};
-  ScopedString module_{archive::SevenZipSfxModule()};
-  ScopedString config_{archive::SevenZipSfxConfig()};
+  ScopedValue<std::string> name1_{archive::Yz1DllName1()};
+  ScopedValue<std::string> name2_{archive::Yz1DllName2()};
+  ScopedValue<std::string> module_{archive::SevenZipSfxModule()};
+  ScopedValue<std::string> config_{archive::SevenZipSfxConfig()};
   TempDir libs_;
   TempDir work_;
   TempDir pathDir_;

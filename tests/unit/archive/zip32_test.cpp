@@ -1,4 +1,4 @@
-#include "archive/zip32.h"
+#include "archive/formats/zip32.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -14,6 +14,7 @@
 #include "platform/fs.h"
 #include "rtl/codepage.h"
 #include "rtl/exceptions.h"
+#include "support/scoped.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -28,6 +29,7 @@ using recorder_test::Script;
 using recorder_test::Session;
 using recorder_test::VariantDir;
 using testing_support::NativeName;
+using testing_support::ScopedCurrentDir;
 
 const std::string kUnzip = LibraryFile("UNZIP32.DLL");
 const std::string kZip = LibraryFile("ZIP32J.DLL");
@@ -50,18 +52,6 @@ class LibraryDir {
 
  private:
   testing_support::TempDir dir_;
-};
-
-// The standard file search looks in the current directory.
-class ScopedCurrentDir {
- public:
-  explicit ScopedCurrentDir(const std::string& dir) { std::filesystem::current_path(dir); }
-  ~ScopedCurrentDir() { std::filesystem::current_path(previous_); }
-  ScopedCurrentDir(const ScopedCurrentDir&) = delete;
-  ScopedCurrentDir& operator=(const ScopedCurrentDir&) = delete;
-
- private:
-  std::filesystem::path previous_ = std::filesystem::current_path();
 };
 
 std::string Message(const std::function<void()>& operation) {

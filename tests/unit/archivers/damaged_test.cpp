@@ -8,10 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/lha32.h"
-#include "archive/szip32.h"
-#include "archive/tar32.h"
-#include "archive/zip32.h"
+#include "archive/formats/lha32.h"
+#include "archive/formats/szip32.h"
+#include "archive/formats/tar32.h"
+#include "archive/formats/zip32.h"
 #include "archivers_support.h"
 
 namespace {

@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/cab32.h"
-#include "archive/lha32.h"
-#include "archive/rar32.h"
-#include "archive/szip32.h"
-#include "archive/tar32.h"
-#include "archive/zip32.h"
+#include "archive/formats/cab32.h"
+#include "archive/formats/lha32.h"
+#include "archive/formats/rar32.h"
+#include "archive/formats/szip32.h"
+#include "archive/formats/tar32.h"
+#include "archive/formats/zip32.h"
 #include "archivers_support.h"
 #include "file_times.h"
 #include "platform/library.h"

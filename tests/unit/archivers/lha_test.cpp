@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/lha32.h"
+#include "archive/formats/lha32.h"
 #include "archivers_support.h"
 #include "enum_record.h"
 #include "platform/desktop.h"

@@ -11,6 +11,7 @@
 #include "expected_codes.h"
 #include "rtl/mbcs.h"
 #include "running_program.h"
+#include "support/scoped.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
@@ -213,11 +214,10 @@ TEST(SearchPath, ProgramDirectoryCurrentDirectoryThenPath) {
   pathDir.Write("stub.sfx", "p");
   pathDir.Write("both.sfx", "p");
   cwdDir.Write("both.sfx", "c");
-  const std::string savedCwd = std::filesystem::current_path().string();
   const std::string separator(1, testing_support::kPathListSeparator);
   const ScopedEnv path(
       "PATH", testing_support::NativeName("/nonexistent") + separator + separator + pathDir.Dir());
-  std::filesystem::current_path(cwdDir.Dir());
+  const testing_support::ScopedCurrentDir cwd(cwdDir.Dir());
   EXPECT_EQ(platform::SearchPath("stub.sfx"), pathDir.Path("stub.sfx"));
   EXPECT_EQ(platform::SearchPath("both.sfx"), cwdDir.Path("both.sfx"));
   EXPECT_EQ(platform::SearchPath("missing.sfx"), "");
@@ -229,7 +229,6 @@ TEST(SearchPath, ProgramDirectoryCurrentDirectoryThenPath) {
   // The program's own directory comes first.
   const std::string self = platform::GetModuleFileName();
   EXPECT_EQ(platform::SearchPath(rtl::ExtractFileName(self)), self);
-  std::filesystem::current_path(savedCwd);
 }
 
 }  // namespace

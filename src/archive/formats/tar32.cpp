@@ -1,4 +1,4 @@
-#include "archive/tar32.h"
+#include "archive/formats/tar32.h"
 
 #include <array>
 #include <fstream>
@@ -15,11 +15,6 @@
 
 namespace archive {
 namespace {
-
-std::unique_ptr<TArchiverDll>& TarDllSlot() {
-  static std::unique_ptr<TArchiverDll> dll;
-  return dll;
-}
 
 constexpr std::string_view kSfxStub = "kmtarsef.exe";
 constexpr std::string_view kSfxExtension = ".EXE";
@@ -140,31 +135,6 @@ std::string SfxFileName(const std::string& archiveFileName, std::string_view ext
                         const std::string& dir) {
   return SfxFileName(archiveFileName, extension, dir,
                      std::string(1, rtl::PathDelim) + std::string(rtl::DriveDelim));
-}
-
-TTar32::TTar32() {
-  LoadDLL();
-}
-
-void TTar32::LoadDLL() {
-  LoadFormatBinding(TarDllSlot(), "tar/tgz/taz/bz2 形式書庫", "TAR32.DLL", "Tar");
-}
-
-void TTar32::FreeDLL() {
-  TarDllSlot().reset();
-}
-
-TArchiverDll* TTar32::TarDll() {
-  return TarDllSlot().get();
-}
-
-TCustomArchiverDll& TTar32::ArchiverDll() const {
-  LoadDLL();
-  return *TarDll();
-}
-
-void TTar32::EnsureDLL() {
-  LoadDLL();
 }
 
 std::string TTar32::BuildTarCommand(const std::string& command, const std::string& archiveFileName,

@@ -10,24 +10,15 @@
 
 #include "archive/archiver.h"
 #include "archive/archiver_type.h"
+#include "archive/formats/bound_archiver.h"
 #include "rtl/mbcs.h"
 
 namespace archive {
 
-class TTar32 : public TArchiver {
+// The binding is shared by the three classes.
+class TTar32 : public TBoundArchiver<TArchiver, atTar> {
  public:
-  // Loads the format's library; ENoArchiverDLL when it is missing.
-  TTar32();
-
-  // The process-wide binding shared by the three classes: created and
-  // loaded by the first LoadDLL, kept (even when loading failed) until
-  // FreeDLL.
-  static void LoadDLL();
-  static void FreeDLL();
-  static TArchiverDll* TarDll();
-
-  TCustomArchiverDll& ArchiverDll() const override;
-  void EnsureDLL() override;
+  static TArchiverDll* TarDll() { return Binding(); }
 
   std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,
                                 const TArchiverOptions& options, const std::string& dir,

@@ -1,4 +1,4 @@
-#include "archive/lha32.h"
+#include "archive/formats/lha32.h"
 
 #include <array>
 #include <string_view>
@@ -13,13 +13,7 @@
 namespace archive {
 namespace {
 
-std::unique_ptr<TArchiverDll>& LhaDllSlot() {
-  static std::unique_ptr<TArchiverDll> dll;
-  return dll;
-}
-
 constexpr int kCheckArchiveMode = 16;
-constexpr std::uint32_t kOpenArchiveMode = 0x800002;
 
 // An option the build cannot go without stops it as a failed assertion,
 // with the place in the runtime's form.
@@ -97,31 +91,6 @@ void AddOption(TCmdOpt& opt, const TArchiverOptions& options, const LhaSwitch& i
 
 }  // namespace
 
-TLha32::TLha32() {
-  LoadDLL();
-}
-
-void TLha32::LoadDLL() {
-  LoadFormatBinding(LhaDllSlot(), "LHA 形式書庫", "UNLHA32.DLL", "Unlha");
-}
-
-void TLha32::FreeDLL() {
-  LhaDllSlot().reset();
-}
-
-TArchiverDll* TLha32::LhaDll() {
-  return LhaDllSlot().get();
-}
-
-TCustomArchiverDll& TLha32::ArchiverDll() const {
-  LoadDLL();
-  return *LhaDll();
-}
-
-void TLha32::EnsureDLL() {
-  LoadDLL();
-}
-
 std::string TLha32::BuildLhaCommand(const std::string& command, const std::string& archiveFileName,
                                     const TArchiverOptions& options, const std::string& dir,
                                     const FileItems& files, bool useResponseFile) {
@@ -184,13 +153,8 @@ bool IsLhaArchive(const std::string& fileName) {
   try {
     TLha32::LoadDLL();
     TArchiverDll& dll = *TLha32::LhaDll();
-    const std::string fullName = platform::ExpandFileName(fileName);
-    if (dll.CheckArchive(fullName, kCheckArchiveMode) == 0) {
-      return false;
-    }
-    const TArchiveHandle handle = dll.OpenArchive(nullptr, fullName, kOpenArchiveMode);
-    dll.CloseArchive(handle);
-    return handle != nullptr;
+    return dll.CheckArchive(platform::ExpandFileName(fileName), kCheckArchiveMode) != 0 &&
+           OpensAsArchive(dll, fileName, false);
   } catch (const rtl::Exception&) {
     return false;
   }

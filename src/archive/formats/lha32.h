@@ -5,22 +5,16 @@
 #include <string>
 
 #include "archive/archiver.h"
+#include "archive/formats/bound_archiver.h"
 
 namespace archive {
 
-class TLha32 : public TArchiver {
+class TLha32 : public TBoundArchiver<TArchiver, atLha> {
  public:
   // Loads the format's library; ENoArchiverDLL when it is missing.
-  TLha32();
+  TLha32() = default;
 
-  // The process-wide binding: created and loaded by the first LoadDLL,
-  // kept (even when loading failed) until FreeDLL.
-  static void LoadDLL();
-  static void FreeDLL();
-  static TArchiverDll* LhaDll();
-
-  TCustomArchiverDll& ArchiverDll() const override;
-  void EnsureDLL() override;
+  static TArchiverDll* LhaDll() { return Binding(); }
 
   std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,
                                 const TArchiverOptions& options, const std::string& dir,
@@ -48,8 +42,7 @@ class TLha32 : public TArchiver {
 
  protected:
   // For a format that shares the LHA builders but has a library of its own.
-  struct NoLoad {};
-  explicit TLha32(NoLoad /*unused*/) {}
+  explicit TLha32(TNoLoad tag) : TBoundArchiver(tag) {}
 };
 
 // Whether the file is an LHA archive by the library's own check; never raises.

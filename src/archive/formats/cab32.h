@@ -5,22 +5,13 @@
 #include <string>
 
 #include "archive/archiver.h"
+#include "archive/formats/bound_archiver.h"
 
 namespace archive {
 
-class TCab32 : public TArchiver {
+class TCab32 : public TBoundArchiver<TArchiver, atCab> {
  public:
-  // Loads the format's library; ENoArchiverDLL when it is missing.
-  TCab32();
-
-  // The process-wide binding: created and loaded by the first LoadDLL,
-  // kept (even when loading failed) until FreeDLL.
-  static void LoadDLL();
-  static void FreeDLL();
-  static TArchiverDll* CabDll();
-
-  TCustomArchiverDll& ArchiverDll() const override;
-  void EnsureDLL() override;
+  static TArchiverDll* CabDll() { return Binding(); }
 
   // The archive name is expanded to a full path on this line only.
   std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,

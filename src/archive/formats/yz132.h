@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive/archiver.h"
+#include "archive/formats/bound_archiver.h"
 
 namespace archive {
 
@@ -48,21 +49,15 @@ class TYZ1Dll : public TArchiverDll {
   arcapi::TPasswordDialogEntry passwordDialog_ = nullptr;
 };
 
-class TYZ1 : public TArchiver {
+// Tries Yz1DllName1, then Yz1DllName2, unless a binding is already there;
+// EArchiver naming both library names when neither can be loaded. A name
+// whose library fails to load leaves no binding behind, so a later call
+// tries both again.
+void LoadYz1Binding(std::unique_ptr<TYZ1Dll>& binding);
+
+class TYZ1 : public TBoundArchiver<TArchiver, atYz1, TYZ1Dll, &LoadYz1Binding> {
  public:
-  // Loads the format's library; EArchiver naming both library names when
-  // neither can be loaded.
-  TYZ1();
-
-  // Tries Yz1DllName1, then Yz1DllName2, unless a binding is already there.
-  // A name whose library fails to load leaves no binding behind, so a later
-  // call tries both again.
-  static void LoadDLL();
-  static void FreeDLL();
-  static TYZ1Dll* Yz1Dll();
-
-  TCustomArchiverDll& ArchiverDll() const override;
-  void EnsureDLL() override;
+  static TYZ1Dll* Yz1Dll() { return Binding(); }
 
   std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,
                                 const TArchiverOptions& options, const std::string& dir,

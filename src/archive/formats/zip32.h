@@ -9,6 +9,7 @@
 #include <string>
 
 #include "archive/archiver.h"
+#include "archive/formats/bound_archiver.h"
 #include "platform/library.h"
 
 namespace archive {
@@ -83,20 +84,15 @@ class TZipDll : public TCustomArchiverDll {
   arcapi::TCommandEntry unZipEntry_ = nullptr;
 };
 
-class TZip32 : public TArchiver {
+// Creates and loads the ZIP binding unless one is stored: whichever of the
+// three libraries are present; it never fails for want of them (the
+// operations that need one say so). A library installed after that is not
+// picked up.
+void LoadZipBinding(std::unique_ptr<TZipDll>& binding);
+
+class TZip32 : public TBoundArchiver<TArchiver, atZip, TZipDll, &LoadZipBinding> {
  public:
-  // Loads whichever of the three libraries are present; never fails for
-  // want of them (the operations that need one say so).
-  TZip32();
-
-  // The process-wide binding: created and loaded by the first LoadDLL and
-  // kept until FreeDLL; a library installed after that is not picked up.
-  static void LoadDLL();
-  static void FreeDLL();
-  static TZipDll* ZipDll();
-
-  TCustomArchiverDll& ArchiverDll() const override;
-  void EnsureDLL() override;
+  static TZipDll* ZipDll() { return Binding(); }
 
   // The template's steps, except that an empty file named as the archive
   // (a placeholder without members, which no library could add to) is

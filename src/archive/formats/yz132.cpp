@@ -1,9 +1,10 @@
-#include "archive/yz132.h"
+#include "archive/formats/yz132.h"
 
 #include <array>
 #include <string_view>
 
 #include "archive/errors.h"
+#include "archive/formats/registry.h"
 #include "archive/sfx_file.h"
 #include "platform/fs.h"
 #include "rtl/codepage.h"
@@ -11,13 +12,6 @@
 
 namespace archive {
 namespace {
-
-std::unique_ptr<TYZ1Dll>& Yz1DllSlot() {
-  static std::unique_ptr<TYZ1Dll> dll;
-  return dll;
-}
-
-constexpr std::uint32_t kOpenArchiveMode = 0x800002;
 
 constexpr std::string_view kDosStub = "yzdos16.sfx";
 constexpr std::string_view kWin32Stub = "yzw32cui.sfx";
@@ -131,22 +125,18 @@ int TYZ1Dll::PasswordDialog(TWindowHandle window, char* buffer, std::uint32_t bu
 
 // --- TYZ1 ---
 
-TYZ1::TYZ1() {
-  LoadDLL();
-}
-
-void TYZ1::LoadDLL() {
-  std::unique_ptr<TYZ1Dll>& dll = Yz1DllSlot();
+void LoadYz1Binding(std::unique_ptr<TYZ1Dll>& dll) {
   if (dll != nullptr) {
     return;
   }
+  const TFormatRow& row = *FindFormat(atYz1);
   const std::string name1 = Yz1DllName1();
   const std::string name2 = Yz1DllName2();
   for (const std::string& name : {name1, name2}) {
     if (name.empty()) {
       continue;
     }
-    dll = std::make_unique<TYZ1Dll>(rtl::Utf8ToAnsi("YZ1 形式書庫"), name, "Yz1");
+    dll = std::make_unique<TYZ1Dll>(rtl::Utf8ToAnsi(row.FormatName), name, std::string(row.Prefix));
     try {
       dll->Load();
       return;
@@ -156,23 +146,6 @@ void TYZ1::LoadDLL() {
   }
   throw EArchiver(rtl::Utf8ToAnsi("Yz1 形式書庫を扱うには ") + Yz1DllNames(name1, name2) +
                   rtl::Utf8ToAnsi(" が必要です。"));
-}
-
-void TYZ1::FreeDLL() {
-  Yz1DllSlot().reset();
-}
-
-TYZ1Dll* TYZ1::Yz1Dll() {
-  return Yz1DllSlot().get();
-}
-
-TCustomArchiverDll& TYZ1::ArchiverDll() const {
-  LoadDLL();
-  return *Yz1Dll();
-}
-
-void TYZ1::EnsureDLL() {
-  LoadDLL();
 }
 
 std::string TYZ1::BuildYz1Command(const std::string& command, const std::string& archiveFileName,
@@ -214,19 +187,7 @@ int TYZ1::MakeSfx(TWindowHandle /*window*/, const std::string& archiveFileName,
 }
 
 bool IsYz1Archive(const std::string& fileName) {
-  try {
-    TYZ1::LoadDLL();
-    TYZ1Dll& dll = *TYZ1::Yz1Dll();
-    const std::string fullName = platform::ExpandFileName(fileName);
-    if (!platform::FileExists(fullName)) {
-      return false;
-    }
-    const TArchiveHandle handle = dll.OpenArchive(nullptr, fullName, kOpenArchiveMode);
-    dll.CloseArchive(handle);
-    return handle != nullptr;
-  } catch (const rtl::Exception&) {
-    return false;
-  }
+  return TYZ1::OpensArchive(fileName, true);
 }
 
 }  // namespace archive

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "archive/archiver.h"
+#include "archive/formats/bound_archiver.h"
 
 namespace archive {
 
@@ -22,19 +23,9 @@ std::string& SevenZipSfxConfig();
 inline constexpr std::array<std::string_view, 5> SevenZipSfxModules{
     "7z.sfx", "7zC.sfx", "7zCon.sfx", "7zS.sfx", "7zSD.sfx"};
 
-class TSevenZip32 : public TArchiver {
+class TSevenZip32 : public TBoundArchiver<TArchiver, at7z> {
  public:
-  // Loads the format's library; ENoArchiverDLL when it is missing.
-  TSevenZip32();
-
-  // The process-wide binding: created and loaded by the first LoadDLL,
-  // kept (even when loading failed) until FreeDLL.
-  static void LoadDLL();
-  static void FreeDLL();
-  static TArchiverDll* SevenZipDll();
-
-  TCustomArchiverDll& ArchiverDll() const override;
-  void EnsureDLL() override;
+  static TArchiverDll* SevenZipDll() { return Binding(); }
 
   std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,
                                 const TArchiverOptions& options, const std::string& dir,

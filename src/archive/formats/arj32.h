@@ -6,24 +6,14 @@
 #include <memory>
 #include <string>
 
-#include "archive/lha32.h"
+#include "archive/formats/lha32.h"
 
 namespace archive {
 
-class TArj32 : public TLha32 {
+// Creating one loads the ARJ library (never the LHA one).
+class TArj32 : public TBoundArchiver<TLha32, atArj> {
  public:
-  // Loads the ARJ library (never the LHA one); ENoArchiverDLL when it is
-  // missing.
-  TArj32();
-
-  // The process-wide binding: created and loaded by the first LoadDLL,
-  // kept (even when loading failed) until FreeDLL.
-  static void LoadDLL();
-  static void FreeDLL();
-  static TArchiverDll* ArjDll();
-
-  TCustomArchiverDll& ArchiverDll() const override;
-  void EnsureDLL() override;
+  static TArchiverDll* ArjDll() { return Binding(); }
 
   // The LHA extraction line; unlike LHA it follows the caller's
   // response-file flag.

@@ -1,4 +1,4 @@
-#include "archive/zip32.h"
+#include "archive/formats/zip32.h"
 
 #include <algorithm>
 #include <array>
@@ -18,13 +18,7 @@
 namespace archive {
 namespace {
 
-std::unique_ptr<TZipDll>& ZipDllSlot() {
-  static std::unique_ptr<TZipDll> dll;
-  return dll;
-}
-
 constexpr int kCheckArchiveMode = 24;
-constexpr std::uint32_t kOpenArchiveMode = 0x800002;
 
 // Entry names; the lookup in LMZIP32.DLL adjusts them (TZipDll::NameIn).
 constexpr std::string_view kUnZip = "UnZip";
@@ -263,33 +257,12 @@ int TZipDll::GetAccessTimeEx(TArchiveHandle archive, std::uint64_t& fileTime) {
 
 // --- TZip32 ---
 
-TZip32::TZip32() {
-  LoadDLL();
-}
-
-void TZip32::LoadDLL() {
-  std::unique_ptr<TZipDll>& dll = ZipDllSlot();
-  if (dll != nullptr) {
+void LoadZipBinding(std::unique_ptr<TZipDll>& binding) {
+  if (binding != nullptr) {
     return;
   }
-  dll = std::make_unique<TZipDll>();
-  dll->Load();
-}
-
-void TZip32::FreeDLL() {
-  ZipDllSlot().reset();
-}
-
-TZipDll* TZip32::ZipDll() {
-  return ZipDllSlot().get();
-}
-
-TCustomArchiverDll& TZip32::ArchiverDll() const {
-  return LoadedZipDll();
-}
-
-void TZip32::EnsureDLL() {
-  LoadDLL();
+  binding = std::make_unique<TZipDll>();
+  binding->Load();
 }
 
 int TZip32::AddFiles(TWindowHandle window, const std::string& archiveFileName,
@@ -420,7 +393,7 @@ bool IsZipArchive(const std::string& fileName) {
     if (!platform::FileExists(fullName)) {
       return false;
     }
-    const TArchiveHandle handle = dll.OpenArchive(nullptr, fullName, kOpenArchiveMode);
+    const TArchiveHandle handle = dll.OpenArchive(nullptr, fullName, kProbeOpenMode);
     if (handle == nullptr) {
       return false;
     }

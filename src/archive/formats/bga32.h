@@ -5,22 +5,13 @@
 #include <string>
 
 #include "archive/archiver.h"
+#include "archive/formats/bound_archiver.h"
 
 namespace archive {
 
-class TBGA32 : public TArchiver {
+class TBGA32 : public TBoundArchiver<TArchiver, atBga> {
  public:
-  // Loads the format's library; ENoArchiverDLL when it is missing.
-  TBGA32();
-
-  // The process-wide binding: created and loaded by the first LoadDLL,
-  // kept (even when loading failed) until FreeDLL.
-  static void LoadDLL();
-  static void FreeDLL();
-  static TArchiverDll* BgaDll();
-
-  TCustomArchiverDll& ArchiverDll() const override;
-  void EnsureDLL() override;
+  static TArchiverDll* BgaDll() { return Binding(); }
 
   // Extracting and adding follow the caller's response-file flag.
   std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,

@@ -6,22 +6,13 @@
 #include <string>
 
 #include "archive/archiver.h"
+#include "archive/formats/bound_archiver.h"
 
 namespace archive {
 
-class TRar32 : public TArchiver {
+class TRar32 : public TBoundArchiver<TArchiver, atRar> {
  public:
-  // Loads the format's library; ENoArchiverDLL when it is missing.
-  TRar32();
-
-  // The process-wide binding: created and loaded by the first LoadDLL,
-  // kept (even when loading failed) until FreeDLL.
-  static void LoadDLL();
-  static void FreeDLL();
-  static TArchiverDll* RarDll();
-
-  TCustomArchiverDll& ArchiverDll() const override;
-  void EnsureDLL() override;
+  static TArchiverDll* RarDll() { return Binding(); }
 
   // "-x" keeps the members' paths; "-e" (option x at 0) drops them.
   std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,

@@ -1,45 +1,10 @@
-#include "archive/bga32.h"
+#include "archive/formats/bga32.h"
 
 #include "archive/errors.h"
 #include "platform/fs.h"
 #include "rtl/codepage.h"
 
 namespace archive {
-namespace {
-
-std::unique_ptr<TArchiverDll>& BgaDllSlot() {
-  static std::unique_ptr<TArchiverDll> dll;
-  return dll;
-}
-
-constexpr std::uint32_t kOpenArchiveMode = 0x800002;
-
-}  // namespace
-
-TBGA32::TBGA32() {
-  LoadDLL();
-}
-
-void TBGA32::LoadDLL() {
-  LoadFormatBinding(BgaDllSlot(), "BGA 形式書庫", "BGA32.DLL", "Bga");
-}
-
-void TBGA32::FreeDLL() {
-  BgaDllSlot().reset();
-}
-
-TArchiverDll* TBGA32::BgaDll() {
-  return BgaDllSlot().get();
-}
-
-TCustomArchiverDll& TBGA32::ArchiverDll() const {
-  LoadDLL();
-  return *BgaDll();
-}
-
-void TBGA32::EnsureDLL() {
-  LoadDLL();
-}
 
 std::string TBGA32::BuildBgaCommand(const std::string& command, const std::string& archiveFileName,
                                     const TArchiverOptions& options, const std::string& dir,
@@ -84,19 +49,7 @@ std::string TBGA32::GetSfxCommand(TWindowHandle /*window*/, const std::string& a
 }
 
 bool IsBgaArchive(const std::string& fileName) {
-  try {
-    TBGA32::LoadDLL();
-    TArchiverDll& dll = *TBGA32::BgaDll();
-    const std::string fullName = platform::ExpandFileName(fileName);
-    if (!platform::FileExists(fullName)) {
-      return false;
-    }
-    const TArchiveHandle handle = dll.OpenArchive(nullptr, fullName, kOpenArchiveMode);
-    dll.CloseArchive(handle);
-    return handle != nullptr;
-  } catch (const rtl::Exception&) {
-    return false;
-  }
+  return TBGA32::OpensArchive(fileName, true);
 }
 
 }  // namespace archive

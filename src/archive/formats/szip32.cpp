@@ -1,4 +1,4 @@
-#include "archive/szip32.h"
+#include "archive/formats/szip32.h"
 
 #include <vector>
 
@@ -12,13 +12,6 @@
 
 namespace archive {
 namespace {
-
-std::unique_ptr<TArchiverDll>& SevenZipDllSlot() {
-  static std::unique_ptr<TArchiverDll> dll;
-  return dll;
-}
-
-constexpr std::uint32_t kOpenArchiveMode = 0x800002;
 
 bool HasDirectoryPart(const std::string& fileName) {
   std::string delimiters(1, rtl::PathDelim);
@@ -36,31 +29,6 @@ std::string& SevenZipSfxModule() {
 std::string& SevenZipSfxConfig() {
   static std::string config;
   return config;
-}
-
-TSevenZip32::TSevenZip32() {
-  LoadDLL();
-}
-
-void TSevenZip32::LoadDLL() {
-  LoadFormatBinding(SevenZipDllSlot(), "7z 形式書庫", "7-zip32.dll", "SevenZip");
-}
-
-void TSevenZip32::FreeDLL() {
-  SevenZipDllSlot().reset();
-}
-
-TArchiverDll* TSevenZip32::SevenZipDll() {
-  return SevenZipDllSlot().get();
-}
-
-TCustomArchiverDll& TSevenZip32::ArchiverDll() const {
-  LoadDLL();
-  return *SevenZipDll();
-}
-
-void TSevenZip32::EnsureDLL() {
-  LoadDLL();
 }
 
 std::string TSevenZip32::BuildSevenZipCommand(const std::string& command,
@@ -159,19 +127,7 @@ std::string FindSevenZipSfxModule(const std::string& sevenZipDir, const std::str
 }
 
 bool IsSevenZipArchive(const std::string& fileName) {
-  try {
-    TSevenZip32::LoadDLL();
-    TArchiverDll& dll = *TSevenZip32::SevenZipDll();
-    const std::string fullName = platform::ExpandFileName(fileName);
-    if (!platform::FileExists(fullName)) {
-      return false;
-    }
-    const TArchiveHandle handle = dll.OpenArchive(nullptr, fullName, kOpenArchiveMode);
-    dll.CloseArchive(handle);
-    return handle != nullptr;
-  } catch (const rtl::Exception&) {
-    return false;
-  }
+  return TSevenZip32::OpensArchive(fileName, true);
 }
 
 }  // namespace archive

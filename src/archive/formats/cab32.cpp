@@ -1,45 +1,10 @@
-#include "archive/cab32.h"
+#include "archive/formats/cab32.h"
 
 #include "archive/errors.h"
 #include "platform/fs.h"
 #include "rtl/codepage.h"
 
 namespace archive {
-namespace {
-
-std::unique_ptr<TArchiverDll>& CabDllSlot() {
-  static std::unique_ptr<TArchiverDll> dll;
-  return dll;
-}
-
-constexpr std::uint32_t kOpenArchiveMode = 0x800002;
-
-}  // namespace
-
-TCab32::TCab32() {
-  LoadDLL();
-}
-
-void TCab32::LoadDLL() {
-  LoadFormatBinding(CabDllSlot(), "CAB 形式書庫", "CAB32.DLL", "Cab");
-}
-
-void TCab32::FreeDLL() {
-  CabDllSlot().reset();
-}
-
-TArchiverDll* TCab32::CabDll() {
-  return CabDllSlot().get();
-}
-
-TCustomArchiverDll& TCab32::ArchiverDll() const {
-  LoadDLL();
-  return *CabDll();
-}
-
-void TCab32::EnsureDLL() {
-  LoadDLL();
-}
 
 std::string TCab32::BuildCabCommand(const std::string& command, const std::string& archiveFileName,
                                     const TArchiverOptions& options, const std::string& dir,
@@ -84,16 +49,7 @@ std::string TCab32::GetExtractMemCommand(TWindowHandle /*window*/,
 }
 
 bool IsCabArchive(const std::string& fileName) {
-  try {
-    TCab32::LoadDLL();
-    TArchiverDll& dll = *TCab32::CabDll();
-    const TArchiveHandle handle =
-        dll.OpenArchive(nullptr, platform::ExpandFileName(fileName), kOpenArchiveMode);
-    dll.CloseArchive(handle);
-    return handle != nullptr;
-  } catch (const rtl::Exception&) {
-    return false;
-  }
+  return TCab32::OpensArchive(fileName, false);
 }
 
 }  // namespace archive

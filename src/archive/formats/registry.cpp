@@ -1,0 +1,155 @@
+#include "archive/formats/registry.h"
+
+#include <algorithm>
+#include <cstddef>
+
+#include "archive/formats/arj32.h"
+#include "archive/formats/bga32.h"
+#include "archive/formats/bound_archiver.h"
+#include "archive/formats/cab32.h"
+#include "archive/formats/lha32.h"
+#include "archive/formats/rar32.h"
+#include "archive/formats/szip32.h"
+#include "archive/formats/tar32.h"
+#include "archive/formats/yz132.h"
+#include "archive/formats/zip32.h"
+#include "rtl/codepage.h"
+#include "rtl/mbcs.h"
+
+namespace archive {
+namespace {
+
+template <class Archiver>
+std::unique_ptr<TArchiver> Create() {
+  return std::make_unique<Archiver>();
+}
+
+template <bool (*IsArchive)(const std::string&), TArchiverType Type>
+TArchiverType DetectBy(const std::string& fileName) {
+  return IsArchive(fileName) ? Type : atNone;
+}
+
+constexpr std::string_view kTarFormat = "tar/tgz/taz/bz2 形式書庫";
+
+// The order is that of the content checks: LHA's answer wins over all
+// others, and TAR's stands only when no other check says yes. 7z has no
+// content check.
+constexpr TFormatRow kFormats[] = {
+    {atTar, ".a .lib .tar .deb .rpm .cpio", &GetTarArchiveType, &Create<TTar32>, kTarFormat,
+     "TAR32.DLL", "Tar"},
+    {atTgz, ".z .gz .tgz .taz", nullptr, &Create<TTgz32>, kTarFormat, "TAR32.DLL", "Tar"},
+    {atBZ2, ".bz2", nullptr, &Create<TBZ232>, kTarFormat, "TAR32.DLL", "Tar"},
+    {atRar, ".rar", &DetectBy<&IsRarArchive, atRar>, &Create<TRar32>, "RAR 形式書庫", "UNRAR32.DLL",
+     "Unrar"},
+    {atArj, ".arj", &DetectBy<&IsArjArchive, atArj>, &Create<TArj32>, "ARJ 形式書庫",
+     "UNARJ32J.DLL", "Unarj"},
+    {atZip, ".jar .ear .war .zip", &DetectBy<&IsZipArchive, atZip>, &Create<TZip32>, "ZIP 形式書庫",
+     "UNZIP32.DLL", "UnZip"},
+    {atBga, ".gza .bza", &DetectBy<&IsBgaArchive, atBga>, &Create<TBGA32>, "BGA 形式書庫",
+     "BGA32.DLL", "Bga"},
+    {atYz1, ".yz1", &DetectBy<&IsYz1Archive, atYz1>, &Create<TYZ1>, "YZ1 形式書庫", "YYZ32.DLL",
+     "Yz1"},
+    {atCab, ".cab", &DetectBy<&IsCabArchive, atCab>, &Create<TCab32>, "CAB 形式書庫", "CAB32.DLL",
+     "Cab"},
+    {atLha, ".lzh", &DetectBy<&IsLhaArchive, atLha>, &Create<TLha32>, "LHA 形式書庫", "UNLHA32.DLL",
+     "Unlha"},
+    {at7z, ".7z", nullptr, &Create<TSevenZip32>, "7z 形式書庫", "7-zip32.dll", "SevenZip"},
+    {atGCA, ".gca", nullptr, nullptr, "", "", ""},
+    {atBel, "", nullptr, nullptr, "", "", ""},
+};
+
+constexpr bool EachTypeOnce() {
+  for (int type = atLha; type < atNone; ++type) {
+    if (std::count_if(std::begin(kFormats), std::end(kFormats),
+                      [&](const TFormatRow& row) { return row.Type == type; }) != 1) {
+      return false;
+    }
+  }
+  return std::size(kFormats) == atNone;
+}
+
+constexpr bool IsExtension(std::string_view extension) {
+  return extension.size() > 1 && extension[0] == '.' &&
+         std::none_of(extension.begin() + 1, extension.end(),
+                      [](char c) { return (c >= 'A' && c <= 'Z') || c == '.'; });
+}
+
+constexpr std::size_t Occurrences(std::string_view extension) {
+  std::size_t found = 0;
+  for (const TFormatRow& row : kFormats) {
+    found +=
+        AnyExtension(row.Extensions, [&](std::string_view known) { return known == extension; })
+            ? 1U
+            : 0U;
+  }
+  return found;
+}
+
+constexpr bool ExtensionsWellFormedAndUnique() {
+  return std::none_of(std::begin(kFormats), std::end(kFormats), [](const TFormatRow& row) {
+    return AnyExtension(row.Extensions, [](std::string_view extension) {
+      return !IsExtension(extension) || Occurrences(extension) != 1;
+    });
+  });
+}
+
+// A format with an archiver names its library; a checked format has one.
+constexpr bool ArchiversNameTheirLibraries() {
+  for (const TFormatRow& row : kFormats) {
+    const bool hasArchiver = row.Create != nullptr;
+    const bool named = !row.FormatName.empty() && !row.LibraryName.empty() && !row.Prefix.empty();
+    if ((hasArchiver && !named) || (row.Detect != nullptr && !hasArchiver)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+static_assert(EachTypeOnce());
+static_assert(ExtensionsWellFormedAndUnique());
+static_assert(ArchiversNameTheirLibraries());
+
+}  // namespace
+
+std::span<const TFormatRow> FormatRows() {
+  return kFormats;
+}
+
+const TFormatRow* FindFormat(TArchiverType type) {
+  const auto* found = std::find_if(std::begin(kFormats), std::end(kFormats),
+                                   [&](const TFormatRow& row) { return row.Type == type; });
+  return found != std::end(kFormats) ? found : nullptr;
+}
+
+TArchiverType FormatOfExtension(std::string_view extension) {
+  for (const TFormatRow& row : kFormats) {
+    if (AnyExtension(row.Extensions, [&](std::string_view known) {
+          return rtl::SameTextAscii(extension, known);
+        })) {
+      return row.Type;
+    }
+  }
+  return atNone;
+}
+
+TArchiverType FormatOfContent(const std::string& fileName) {
+  // Every check runs, each loading its library if it can.
+  TArchiverType result = atNone;
+  for (const TFormatRow& row : kFormats) {
+    if (row.Detect == nullptr) {
+      continue;
+    }
+    if (const TArchiverType type = row.Detect(fileName); type != atNone) {
+      result = type;
+    }
+  }
+  return result;
+}
+
+void LoadRegisteredBinding(TArchiverType type, std::unique_ptr<TArchiverDll>& binding) {
+  const TFormatRow* row = FindFormat(type);
+  rtl::Assert(row != nullptr && row->Create != nullptr, "a registered format");
+  LoadFormatBinding(binding, row->FormatName, row->LibraryName, row->Prefix);
+}
+
+}  // namespace archive
