@@ -14,7 +14,7 @@
 #include <limits>
 #include <new>
 
-#include "html/dom_core.h"
+#include "html/dom_exception.h"
 
 namespace html {
 

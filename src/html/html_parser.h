@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -19,6 +20,14 @@
 #include "html/html_tags.h"
 
 namespace html {
+
+// Hashes wide strings and their views alike, for lookups by view.
+struct TWideHash {
+  using is_transparent = void;
+  std::size_t operator()(std::u16string_view s) const noexcept {
+    return std::hash<std::u16string_view>{}(s);
+  }
+};
 
 class THtmlParser {
  public:
