@@ -123,10 +123,10 @@ int Command(Family family, arcapi::TWindowHandle /*window*/, const char* command
 int PackCommand(Family family, arcapi::TWindowHandle /*window*/, const char* commandLine,
                 char* output, std::uint32_t outputSize) noexcept {
   return WithOutput(output, outputSize, [&](OutputText& text) {
-    if (commandLine == nullptr || family != Family::Zip) {
+    if (commandLine == nullptr) {
       return arcapi::kErrorNotSupported;
     }
-    return RunZipPackCommand(commandLine, text);
+    return RunPackCommand(family, commandLine, text);
   });
 }
 

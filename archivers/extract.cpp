@@ -17,7 +17,6 @@
 #include "rtl/mbcs.h"
 #include "safe_path.h"
 #include "state.h"
-#include "stream_check.h"
 
 namespace archivers {
 namespace {
@@ -361,6 +360,13 @@ std::string LocalTimeText(const Member& member) {
   return text;
 }
 
+// The family's whole-archive check, before any member is trusted.
+void CheckWholeArchive(Family family, const std::string& archiveName) {
+  if (const auto check = TraitsOf(family).CheckStream) {
+    check(archiveName);
+  }
+}
+
 std::string ListLine(const Member& member) {
   char sizes[64];
   std::snprintf(sizes, sizeof sizes, "%12llu %12llu %5u ",
@@ -378,7 +384,7 @@ int ExtractToDisk(Family family, const ExtractRequest& request, OutputText& outp
   Extraction extraction(family, request, output);
   // Before anything is written: a damaged stream cannot say which member
   // it spoiled.
-  CheckCompressedStream(family, request.Archive);
+  CheckWholeArchive(family, request.Archive);
   return extraction.Run();
 }
 
@@ -416,7 +422,7 @@ int TestMembers(Family family, const ExtractRequest& request, OutputText& output
   const Enumeration enumeration;
   ResultCode result;
   try {
-    CheckCompressedStream(family, request.Archive);
+    CheckWholeArchive(family, request.Archive);
   } catch (const EngineError& e) {
     result.Note(e.Code());
     output.Line(e.what());
@@ -452,7 +458,7 @@ int ExtractToMemory(Family family, const std::string& archiveName, const std::st
     *target.Written = 0;
   }
   const std::unique_ptr<MemberReader> reader = OpenMemberReader(family, archiveName);
-  CheckCompressedStream(family, archiveName);
+  CheckWholeArchive(family, archiveName);
   Member member;
   while (reader->Next(member)) {
     if (!member.IsRegular() || !WildcardMatch(pattern, MemberKey(member), rules)) {
@@ -518,7 +524,7 @@ bool IsArchive(Family family, const std::string& archiveName, int mode) {
   try {
     const std::unique_ptr<MemberReader> reader = OpenMemberReader(family, archiveName);
     if (allData) {
-      CheckCompressedStream(family, archiveName);
+      CheckWholeArchive(family, archiveName);
     }
     Member member;
     bool more = reader->Next(member);
@@ -540,26 +546,14 @@ bool IsArchive(Family family, const std::string& archiveName, int mode) {
 int ArchiveType(Family family, const std::string& archiveName) {
   try {
     Member member;
-    if (family != Family::Tar) {
+    const auto typeOf = TraitsOf(family).ArchiveType;
+    if (typeOf == nullptr) {
       OpenMemberReader(family, archiveName)->Next(member);
       return 1;
     }
     ArchiveReader reader(family, archiveName);
     reader.Next(member);
-    archive* handle = reader.Handle();
-    const bool raw = archive_format(handle) == ARCHIVE_FORMAT_RAW;
-    switch (archive_filter_code(handle, 0)) {
-      case ARCHIVE_FILTER_NONE:
-        return 1;
-      case ARCHIVE_FILTER_GZIP:
-        return raw ? 3 : 2;
-      case ARCHIVE_FILTER_COMPRESS:
-        return 4;
-      case ARCHIVE_FILTER_BZIP2:
-        return raw ? 7 : 6;
-      default:
-        return 5;
-    }
+    return typeOf(reader.Handle());
   } catch (const EngineError& e) {
     return e.Code() == arcapi::kErrorArchiveFileOpen ? -1 : 0;
   }

@@ -1,42 +1,86 @@
 #include "family.h"
 
+#include <algorithm>
 #include <array>
+
+#include "families/cab.h"
+#include "families/lha.h"
+#include "families/rar.h"
+#include "families/seven_zip.h"
+#include "families/tar.h"
+#include "families/zip.h"
+#include "stream_check.h"
 
 namespace archivers {
 namespace {
 
 constexpr std::array<FamilyTraits, 6> kTraits{{
-    {Family::Lha, "LHA", false},
-    {Family::Zip, "ZIP", true},
-    {Family::Cab, "CAB", false},
-    {Family::Tar, "TAR", false},
-    {Family::Rar, "RAR", false},
-    {Family::SevenZip, "7-Zip", false},
+    {.Id = Family::Lha,
+     .Name = "LHA",
+     .LineDialect = &lha::LineDialect,
+     .CommandPlan = &lha::CommandPlan,
+     .OpenReader = &lha::OpenReader},
+    {.Id = Family::Zip,
+     .Name = "ZIP",
+     .PatternSets = true,
+     .LineDialect = &zip::LineDialect,
+     .CommandPlan = &zip::CommandPlan,
+     .PackPlan = &zip::PackPlan,
+     .EnableFormats = &zip::EnableFormats,
+     .OpenFacts = &zip::OpenFacts},
+    {.Id = Family::Cab,
+     .Name = "CAB",
+     .LineDialect = &cab::LineDialect,
+     .CommandPlan = &cab::CommandPlan,
+     .EnableFormats = &cab::EnableFormats,
+     .OpenFacts = &cab::OpenFacts},
+    {.Id = Family::Tar,
+     .Name = "TAR",
+     .LineDialect = &tar::LineDialect,
+     .CommandPlan = &tar::CommandPlan,
+     .EnableFormats = &tar::EnableFormats,
+     .OpenFacts = &tar::OpenFacts,
+     .FilterFailure = &CompressedStreamFailure,
+     .CheckStream = &CheckCompressedStream,
+     .ArchiveType = &tar::ArchiveType},
+    {.Id = Family::Rar,
+     .Name = "RAR",
+     .LineDialect = &rar::LineDialect,
+     .CommandPlan = &rar::CommandPlan,
+     .EnableFormats = &rar::EnableFormats,
+     .OpenFacts = &rar::OpenFacts},
+    {.Id = Family::SevenZip,
+     .Name = "7-Zip",
+     .LineDialect = &seven_zip::LineDialect,
+     .CommandPlan = &seven_zip::CommandPlan,
+     .EnableFormats = &seven_zip::EnableFormats,
+     .OpenFacts = &seven_zip::OpenFacts},
 }};
 
-void EnableTarFamily(archive* reader) {
-  archive_read_support_format_tar(reader);
-  archive_read_support_format_gnutar(reader);
-  archive_read_support_format_cpio(reader);
-  archive_read_support_format_ar(reader);
-  // A lone compressed file; the reader refuses it without a filter.
-  archive_read_support_format_raw(reader);
-  EnableCompressionFilters(reader);
+// Every family has a command language and is read either by a reader of
+// its own or by libarchive; what only libarchive's reader asks for is not
+// given to a family with its own.
+constexpr bool EveryRowComplete() {
+  return std::all_of(kTraits.begin(), kTraits.end(), [](const FamilyTraits& row) {
+    const bool ownReader = row.OpenReader != nullptr;
+    const bool libarchiveOnly =
+        row.OpenFacts != nullptr || row.FilterFailure != nullptr || row.ArchiveType != nullptr;
+    return row.LineDialect != nullptr && row.CommandPlan != nullptr &&
+           ownReader != (row.EnableFormats != nullptr) && !(ownReader && libarchiveOnly);
+  });
 }
+
+constexpr bool EachFamilyOnce() {
+  return std::all_of(kTraits.begin(), kTraits.end(), [](const FamilyTraits& row) {
+    return std::count_if(kTraits.begin(), kTraits.end(),
+                         [&](const FamilyTraits& other) { return other.Id == row.Id; }) == 1;
+  });
+}
+
+static_assert(EveryRowComplete());
+static_assert(EachFamilyOnce());
 
 }  // namespace
-
-void EnableCompressionFilters(archive* reader) {
-  // Only filters built into the library: none of them starts a program.
-  archive_read_support_filter_gzip(reader);
-  archive_read_support_filter_bzip2(reader);
-  archive_read_support_filter_compress(reader);
-  archive_read_support_filter_xz(reader);
-  archive_read_support_filter_lzma(reader);
-  archive_read_support_filter_lzip(reader);
-  archive_read_support_filter_zstd(reader);
-  archive_read_support_filter_rpm(reader);
-}
 
 const FamilyTraits& TraitsOf(Family family) {
   for (const FamilyTraits& traits : kTraits) {
@@ -45,31 +89,6 @@ const FamilyTraits& TraitsOf(Family family) {
     }
   }
   return kTraits.front();
-}
-
-void EnableReadFormats(archive* reader, Family family) {
-  switch (family) {
-    case Family::Lha:  // read by liblhasa
-      break;
-    case Family::Zip:
-      // The seekable reader trusts the central directory and finds it
-      // behind a self-extracting stub.
-      archive_read_support_format_zip_seekable(reader);
-      break;
-    case Family::Cab:
-      archive_read_support_format_cab(reader);
-      break;
-    case Family::Tar:
-      EnableTarFamily(reader);
-      break;
-    case Family::Rar:
-      archive_read_support_format_rar(reader);
-      archive_read_support_format_rar5(reader);
-      break;
-    case Family::SevenZip:
-      archive_read_support_format_7zip(reader);
-      break;
-  }
 }
 
 }  // namespace archivers

@@ -8,6 +8,7 @@
 #include "engine_error.h"
 #include "host.h"
 #include "lzh_header.h"
+#include "probe.h"
 
 namespace archivers {
 namespace {

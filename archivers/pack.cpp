@@ -430,6 +430,7 @@ void CopyMember(ArchiveWriter& writer, ArchiveReader& reader, const Member& memb
   });
 }
 
+// The family whose reader reads back what the format writes.
 Family ReadFamily(PackFormat format) {
   switch (format) {
     case PackFormat::Zip:
@@ -555,37 +556,7 @@ class Packing {
   unsigned deleted_ = 0;
 };
 
-bool EndsWith(const std::string& text, std::string_view suffix) {
-  return text.size() >= suffix.size() &&
-         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 }  // namespace
-
-TarFilter TarFilterFor(const std::string& archiveName) {
-  const std::string name = LowerAscii(archiveName);
-  for (const std::string_view suffix : {".tgz", ".tar.gz", ".gz"}) {
-    if (EndsWith(name, suffix)) {
-      return TarFilter::Gzip;
-    }
-  }
-  for (const std::string_view suffix : {".tbz", ".tbz2", ".tar.bz2", ".bz2"}) {
-    if (EndsWith(name, suffix)) {
-      return TarFilter::Bzip2;
-    }
-  }
-  for (const std::string_view suffix : {".taz", ".tar.z", ".z"}) {
-    if (EndsWith(name, suffix)) {
-      return TarFilter::Compress;
-    }
-  }
-  for (const std::string_view suffix : {".txz", ".tar.xz", ".xz"}) {
-    if (EndsWith(name, suffix)) {
-      return TarFilter::Xz;
-    }
-  }
-  return TarFilter::None;
-}
 
 int Pack(const PackRequest& request, OutputText& output) {
   Packing packing(request, output);

@@ -43,7 +43,4 @@ struct PackRequest {
 
 int Pack(const PackRequest& request, OutputText& output);
 
-// The filter a TAR archive's name asks for (".tgz", ".tar.bz2", ...).
-TarFilter TarFilterFor(const std::string& archiveName);
-
 }  // namespace archivers

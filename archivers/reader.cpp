@@ -1,13 +1,10 @@
 #include "reader.h"
 
-#include <algorithm>
 #include <cerrno>
 
 #include "engine_error.h"
 #include "host.h"
-#include "lzh_reader.h"
-#include "rtl/mbcs.h"
-#include "stream_check.h"
+#include "platform/fs.h"
 #include "text.h"
 
 namespace archivers {
@@ -31,48 +28,11 @@ int HeaderErrorCode(std::string_view message) {
   return arcapi::kErrorHeaderBroken;
 }
 
-// A lone compressed file is named after the archive without its
-// compression extension. The archive's name is a host path: its
-// directories end at the host's delimiters ("\\" on Windows) as well as "/".
-std::string RawMemberName(const std::string& archivePath) {
-  std::string name = BaseName(FromHost(rtl::ExtractFileName(archivePath)));
-  const std::size_t dot = name.rfind('.');
-  if (dot != std::string::npos && dot > 0) {
-    const std::string extension = LowerAscii(name.substr(dot));
-    if (extension == ".gz" || extension == ".bz2" || extension == ".z" || extension == ".xz" ||
-        extension == ".lzma" || extension == ".lz" || extension == ".zst") {
-      return name.substr(0, dot);
-    }
-  }
-  return name + ".out";
-}
-
-std::string FilterMethod(archive* handle) {
-  switch (archive_filter_code(handle, 0)) {
-    case ARCHIVE_FILTER_GZIP:
-      return "gzip";
-    case ARCHIVE_FILTER_BZIP2:
-      return "bzip2";
-    case ARCHIVE_FILTER_COMPRESS:
-      return "compress";
-    case ARCHIVE_FILTER_XZ:
-      return "xz";
-    case ARCHIVE_FILTER_LZMA:
-      return "lzma";
-    case ARCHIVE_FILTER_ZSTD:
-      return "zstd";
-    case ARCHIVE_FILTER_NONE:
-      return "-----";
-    default:
-      return "filter";
-  }
-}
-
 }  // namespace
 
 std::unique_ptr<MemberReader> OpenMemberReader(Family family, const std::string& hostPath) {
-  if (family == Family::Lha) {
-    return std::make_unique<LzhReader>(hostPath);
+  if (const auto open = TraitsOf(family).OpenReader) {
+    return open(hostPath);
   }
   return std::make_unique<ArchiveReader>(family, hostPath);
 }
@@ -100,7 +60,7 @@ int DataErrorCode(std::string_view message) {
 }
 
 ArchiveReader::ArchiveReader(Family family, const std::string& hostPath)
-    : family_(family), path_(hostPath), archive_(archive_read_new()) {
+    : path_(hostPath), archive_(archive_read_new()) {
   platform::FileStatus status;
   if (!platform::GetFileStatus(platform::RealPath(hostPath), status) ||
       status.Kind != platform::EntryKind::File) {
@@ -109,7 +69,10 @@ ArchiveReader::ArchiveReader(Family family, const std::string& hostPath)
   if (!archive_) {
     throw EngineError(arcapi::kErrorArchiveFileOpen, "out of memory");
   }
-  EnableReadFormats(archive_.get(), family);
+  const FamilyTraits& traits = TraitsOf(family);
+  if (traits.EnableFormats != nullptr) {
+    traits.EnableFormats(archive_.get());
+  }
   if (OpenArchiveForReading(archive_.get(), hostPath, kReadBlockSize) != ARCHIVE_OK) {
     // libarchive reports an unknown format with EILSEQ, a system failure
     // with its errno, and a compression filter that fails on the data it
@@ -119,13 +82,13 @@ ArchiveReader::ArchiveReader(Family family, const std::string& hostPath)
     int code = arcapi::kErrorNotArchiveFile;
     if (error > 0 && error != EILSEQ) {
       code = arcapi::kErrorArchiveFileOpen;
-    } else if (error != EILSEQ && family == Family::Tar) {
-      code = CompressedStreamFailure(message);
+    } else if (error != EILSEQ && traits.FilterFailure != nullptr) {
+      code = traits.FilterFailure(message);
     }
     throw EngineError(code, message);
   }
-  if (family == Family::Zip) {
-    probe_.Open(hostPath);
+  if (traits.OpenFacts != nullptr) {
+    facts_ = traits.OpenFacts(hostPath);
   }
 }
 
@@ -159,9 +122,6 @@ void ArchiveReader::Describe(Member& member) {
   // libarchive gives the names whose format declares a character set in
   // the thread's UTF-8; the others are told apart here.
   member.Name = EntryNameUtf8(e, EntryName::Path);
-  if (archive_format(archive_.get()) == ARCHIVE_FORMAT_RAW) {
-    member.Name = RawMemberName(path_);
-  }
   member.SizeKnown = archive_entry_size_is_set(e) != 0;
   member.Size = member.SizeKnown ? static_cast<std::uint64_t>(archive_entry_size(e)) : 0;
   if (archive_entry_mtime_is_set(e) != 0) {
@@ -179,50 +139,8 @@ void ArchiveReader::Describe(Member& member) {
   member.SymlinkTarget = EntryNameUtf8(e, EntryName::Symlink);
   member.HardlinkTarget = EntryNameUtf8(e, EntryName::Hardlink);
   member.Encrypted = archive_entry_is_encrypted(e) != 0;
-  AddFormatFacts(member);
-}
-
-void ArchiveReader::AddFormatFacts(Member& member) {
-  switch (family_) {
-    case Family::Lha:  // read by LzhReader
-      break;
-    case Family::Zip: {
-      if (!zipDirectory_ && probe_.IsOpen()) {
-        zipDirectory_ = ZipDirectory::Read(probe_);
-      }
-      // A damaged local header would put a member under a name the
-      // archive does not hold.
-      if (zipDirectory_ && !zipDirectory_->Consistent()) {
-        throw EngineError(arcapi::kErrorHeaderBroken,
-                          "a local header differs from the central directory");
-      }
-      if (const auto facts = zipDirectory_ ? zipDirectory_->Take(member.Name) : std::nullopt) {
-        member.Method = facts->Method;
-        member.CompressedSize = facts->Compressed;
-        member.Crc = facts->Crc;
-        if (facts->Attributes) {
-          member.Attributes = *facts->Attributes | (member.IsDirectory() ? kAttributeDirectory : 0);
-          member.DosMade = true;
-        }
-      }
-      break;
-    }
-    case Family::Tar:
-      member.Method = FilterMethod(archive_.get());
-      if (archive_filter_code(archive_.get(), 0) == ARCHIVE_FILTER_NONE) {
-        member.CompressedSize = member.Size;
-      }
-      break;
-    case Family::Cab:
-      member.Method = "CAB";
-      member.DosMade = true;
-      break;
-    case Family::Rar:
-      member.Method = archive_format(archive_.get()) == ARCHIVE_FORMAT_RAR_V5 ? "RAR5" : "RAR";
-      break;
-    case Family::SevenZip:
-      member.Method = "7z";
-      break;
+  if (facts_) {
+    facts_->Add(archive_.get(), member);
   }
 }
 

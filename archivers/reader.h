@@ -6,13 +6,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "family.h"
 #include "member.h"
-#include "probe.h"
 #include "raii.h"
 
 namespace archivers {
@@ -51,7 +49,22 @@ class MemberReader {
 // the family's formats.
 std::unique_ptr<MemberReader> OpenMemberReader(Family family, const std::string& hostPath);
 
-// The libarchive reader of every family but LHA.
+// What a family's format tells of its members beyond libarchive's entry,
+// added as each member is read (the family's OpenFacts).
+class MemberFacts {
+ public:
+  MemberFacts() = default;
+  virtual ~MemberFacts() = default;
+  MemberFacts(const MemberFacts&) = delete;
+  MemberFacts& operator=(const MemberFacts&) = delete;
+  MemberFacts(MemberFacts&&) = delete;
+  MemberFacts& operator=(MemberFacts&&) = delete;
+
+  // May raise EngineError (a header that contradicts the archive's index).
+  virtual void Add(archive* reader, Member& member) = 0;
+};
+
+// The libarchive reader of the families that have no reader of their own.
 class ArchiveReader final : public MemberReader {
  public:
   ArchiveReader(Family family, const std::string& hostPath);
@@ -66,15 +79,12 @@ class ArchiveReader final : public MemberReader {
  private:
   [[noreturn]] void RaiseDataError() const;
   void Describe(Member& member);
-  void AddFormatFacts(Member& member);
 
-  Family family_;
   std::string path_;
   ReadArchive archive_;
   archive_entry* entry_ = nullptr;
   std::uint32_t index_ = 0;
-  platform::InputFile probe_;
-  std::optional<ZipDirectory> zipDirectory_;
+  std::unique_ptr<MemberFacts> facts_;
 };
 
 // The interface code for a libarchive failure message about member data.

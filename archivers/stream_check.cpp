@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "engine_error.h"
+#include "families/tar.h"
 #include "host.h"
 #include "probe.h"
 #include "raii.h"
@@ -81,7 +82,7 @@ void CheckThroughLibarchive(const std::string& hostPath) {
   if (!reader) {
     throw EngineError(arcapi::kErrorCannotRead, "out of memory");
   }
-  EnableCompressionFilters(reader.get());
+  tar::EnableCompressionFilters(reader.get());
   archive_read_support_format_raw(reader.get());
   if (OpenArchiveForReading(reader.get(), hostPath, kBlockSize) != ARCHIVE_OK) {
     FailWith(reader.get());
@@ -113,10 +114,7 @@ int CompressedStreamFailure(std::string_view message) {
   return EndsEarly(message) ? arcapi::kErrorCannotRead : arcapi::kErrorFileCrc;
 }
 
-void CheckCompressedStream(Family family, const std::string& hostPath) {
-  if (family != Family::Tar) {
-    return;
-  }
+void CheckCompressedStream(const std::string& hostPath) {
   platform::InputFile file;
   if (file.Open(hostPath).Failed()) {
     throw EngineError(arcapi::kErrorArchiveFileOpen, "cannot open the archive " + hostPath);

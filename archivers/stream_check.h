@@ -11,15 +11,13 @@
 #include <string>
 #include <string_view>
 
-#include "family.h"
-
 namespace archivers {
 
 // Raises EngineError when the stream fails: "cannot read" (0x801A) when it
 // ends early, "file CRC" (0x800C) for any other failure (a CRC or length
-// that disagrees, data that does not decompress). Nothing for the other
-// families nor for an uncompressed archive.
-void CheckCompressedStream(Family family, const std::string& hostPath);
+// that disagrees, data that does not decompress). Nothing for an
+// uncompressed archive.
+void CheckCompressedStream(const std::string& hostPath);
 
 // The code of a compressed stream's failure from the reading library's
 // message: "cannot read" when it tells of an early end, else "file CRC".
