@@ -8,43 +8,28 @@
 #include "app/zelupd_main.h"
 #include "platform/desktop.h"
 #include "platform/fs.h"
-#include "rtl/codepage.h"
 #include "rtl/console.h"
 #include "rtl/exceptions.h"
+#include "rtl/format.h"
 #include "rtl/mbcs.h"
+#include "rtl/strtable.h"
 
 namespace app {
 namespace {
 
-constexpr std::string_view kBanner = "ZElUpd.EXE  R.T   ver.0.8";
-
 // The usage text around its line with the download page's address.
-constexpr std::array<std::string_view, 4> kUsageHead{{
-    "  usage: ZElUpd.EXE NewZelPath DestZelPath [/DOWNPATH DownPathName] [/DELETE]",
-    "         NewZelPath :  新しい ZEl.EXE のある転送元パス",
-    "                       もしくは、新しいZEl.EXEのあるLZHファイル",
-    "                       ファイルをzel*.lzhと指定すると一番大きいものを選ぶ",
-}};
-constexpr std::array<std::string_view, 7> kUsageTail{{
-    "                       を指定すると最新の.lzhを探しそれを対象とする。",
-    "         DestZelPath : 古い ZEl.EXE のある転送先パス",
-    "                       省略時は、このEXEのあるパス",
-    "         /DOWNPATH :   NewZelPathで http:// を選んだときにダウンロードした",
-    "                       最新のファイルを保存するパス",
-    "         /DELETE :     このオプションがあるときは、NewZelPathを削除",
-    "                       LZHファイルを指定したときには、無視される",
-}};
-
-void WriteUtf8Line(std::string_view line) {
-  rtl::WriteLn(rtl::Utf8ToAnsi(line));
-}
+constexpr std::array kUsageHead{rtl::SBanner, rtl::SUsageSyntax, rtl::SUsageSource,
+                                rtl::SUsageSourceArchive, rtl::SUsageSourcePattern};
+constexpr std::array kUsageTail{
+    rtl::SUsageSourcePageLatest, rtl::SUsageDest,   rtl::SUsageDestDefault,  rtl::SUsageDownPath,
+    rtl::SUsageDownPathSaved,    rtl::SUsageDelete, rtl::SUsageDeleteIgnored};
 
 void RunUpdate(const TCommandLine& commandLine) {
   // An installation that a killed run left half-done is put back before
   // anything else happens to it.
   if (RestoreInterruptedInstallation(commandLine.DestZelPath)) {
-    rtl::WriteErrLn("restored " + rtl::EscapeControlCharacters(commandLine.DestZelPath) +
-                    " from the backup of an interrupted update");
+    rtl::WriteErrLn(rtl::Format(rtl::LoadStr(rtl::SRestoredFromBackup),
+                                {rtl::EscapeControlCharacters(commandLine.DestZelPath)}));
   }
   CZelUpd updater;
   switch (SourceKindOf(commandLine.NewZelPath)) {
@@ -66,13 +51,12 @@ void RunUpdate(const TCommandLine& commandLine) {
 }  // namespace
 
 void PrintUsage() {
-  WriteUtf8Line(kBanner);
-  for (std::string_view line : kUsageHead) {
-    WriteUtf8Line(line);
+  for (const rtl::StrId line : kUsageHead) {
+    rtl::WriteLn(rtl::LoadStr(line));
   }
-  WriteUtf8Line(std::string("                       ここで ") + kDownloadPageUrl + " ");
-  for (std::string_view line : kUsageTail) {
-    WriteUtf8Line(line);
+  rtl::WriteLn(rtl::Format(rtl::LoadStr(rtl::SUsageSourcePage), {kDownloadPageUrl}));
+  for (const rtl::StrId line : kUsageTail) {
+    rtl::WriteLn(rtl::LoadStr(line));
   }
 }
 
@@ -104,7 +88,8 @@ int RunZelUpd(const rtl::TStringList& arguments) {
     // Names in messages come from archives and pages: never raw controls.
     const std::string message = rtl::EscapeControlCharacters(e.Message());
     rtl::WriteLn(message);
-    platform::CurrentDesktop().MessageBox({}, message, "Error", platform::kMbOk);
+    platform::CurrentDesktop().MessageBox({}, message, rtl::LoadStr(rtl::SErrorCaption),
+                                          platform::kMbOk);
     return 1;
   }
   return 0;
@@ -112,8 +97,8 @@ int RunZelUpd(const rtl::TStringList& arguments) {
 
 void ReportUnhandled(std::string_view className, std::string_view message) {
   const std::string module = rtl::ExtractFileName(platform::GetModuleFileName());
-  rtl::WriteErrLn("Exception " + std::string(className) + " in module " + module + ": " +
-                  std::string(message));
+  rtl::WriteErrLn(
+      rtl::Format(rtl::LoadStr(rtl::SUnhandledException), {className, module, message}));
 }
 
 }  // namespace app

@@ -7,15 +7,6 @@
 
 namespace app {
 
-// Texts of the tool's own, beside the string table's, in UTF-8.
-inline constexpr std::string_view kInterruptedUtf8 = "処理が中断されました";
-inline constexpr std::string_view kRestoredUtf8 = " / インストール先は元に戻しました";
-inline constexpr std::string_view kExtractFailedUtf8 =
-    "書庫[%s]を展開できませんでした (コード 0x%x: %s)";
-inline constexpr std::string_view kNothingExtractedUtf8 = "書庫[%s]からは何も展開されませんでした";
-inline constexpr std::string_view kNotRestoredUtf8 =
-    "インストール先[%s]を元に戻せませんでした（%s が残っています）";
-
 class EZelUpdError : public rtl::Exception {
  public:
   using Exception::Exception;

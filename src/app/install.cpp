@@ -5,7 +5,6 @@
 #include "platform/fs.h"
 #include "platform/interrupt.h"
 #include "platform/process.h"
-#include "rtl/codepage.h"
 #include "rtl/console.h"
 #include "rtl/format.h"
 #include "rtl/strtable.h"
@@ -23,7 +22,7 @@ platform::WindowHandle FindRunningZel() {
 
 void CheckInterrupted() {
   if (platform::Interrupted()) {
-    throw EInterrupted(rtl::Utf8ToAnsi(kInterruptedUtf8));
+    throw EInterrupted(rtl::LoadStr(rtl::SInterrupted));
   }
 }
 
@@ -44,9 +43,9 @@ bool CloseRunningZel(const platform::WindowHandle& window, TWaitNotices* notices
   platform::Desktop& desktop = platform::CurrentDesktop();
   desktop.PostMessage(window, platform::kWmQueryEndSession, 0, 0);
   desktop.PostMessage(window, platform::kWmClose, 0, 0);
-  Notice(notices != nullptr ? &notices->Close : nullptr, "waiting for the file manager to close");
+  Notice(notices != nullptr ? &notices->Close : nullptr, rtl::LoadStr(rtl::SWaitingForClose));
 
-  const std::string confirmTitle = rtl::Utf8ToAnsi(kConfirmTitleUtf8);
+  const std::string confirmTitle = rtl::LoadStr(rtl::SConfirmTitle);
   platform::WindowHandle dialog;
   for (int poll = 1; dialog.IsNull(); ++poll) {
     platform::Sleep(kPollIntervalMs);
@@ -59,7 +58,7 @@ bool CloseRunningZel(const platform::WindowHandle& window, TWaitNotices* notices
     }
   }
   const platform::WindowHandle yes =
-      desktop.FindWindowEx(dialog, {}, std::nullopt, rtl::Utf8ToAnsi(kYesButtonTitleUtf8));
+      desktop.FindWindowEx(dialog, {}, std::nullopt, rtl::LoadStr(rtl::SYesButtonTitle));
   if (yes.IsNull()) {
     return false;
   }
@@ -106,7 +105,7 @@ bool WaitZelWritable(const std::string& dest, TWaitNotices* notices) {
                                         {exe, static_cast<std::int64_t>(error.Code)}));
     }
     Notice(notices != nullptr ? &notices->Writable : nullptr,
-           "waiting until " + exe + " can be written");
+           rtl::Format(rtl::LoadStr(rtl::SWaitingForWritable), {exe}));
     platform::Sleep(kPollIntervalMs);
     CheckInterrupted();
     if (++failures > kMaxBusyFailures) {

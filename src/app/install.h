@@ -11,8 +11,6 @@
 namespace app {
 
 inline constexpr std::string_view kZelWindowClass = "TZelForm";
-inline constexpr std::string_view kConfirmTitleUtf8 = " 再見確認";
-inline constexpr std::string_view kYesButtonTitleUtf8 = "はい(&Y)";
 inline constexpr std::string_view kZelExeName = "ZEL.EXE";
 inline constexpr std::uint32_t kPollIntervalMs = 100;
 inline constexpr int kConfirmPolls = 50;

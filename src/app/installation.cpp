@@ -5,7 +5,6 @@
 #include "app/errors.h"
 #include "fileutil/dirtreat.h"
 #include "platform/fs.h"
-#include "rtl/codepage.h"
 #include "rtl/format.h"
 #include "rtl/mbcs.h"
 #include "rtl/strtable.h"
@@ -371,7 +370,7 @@ bool RestoreInterruptedInstallation(const std::string& dest) {
   const std::vector<std::string> journal = ReadJournal(backup + std::string(kJournal));
   const bool complete = !journal.empty() && journal.back()[0] == kComplete;
   if ((!complete && !Undo(destDir, backup, journal)) || !fileutil::DeleteTreeQuietly(folder)) {
-    throw EZelUpdError(rtl::Format(rtl::Utf8ToAnsi(kNotRestoredUtf8), {dest, folder}));
+    throw EZelUpdError(rtl::Format(rtl::LoadStr(rtl::SNotRestored), {dest, folder}));
   }
   return true;
 }

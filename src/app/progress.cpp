@@ -2,6 +2,7 @@
 
 #include "platform/console.h"
 #include "rtl/console.h"
+#include "rtl/strtable.h"
 
 namespace app {
 namespace {
@@ -12,6 +13,9 @@ constexpr auto kInterval = std::chrono::milliseconds(200);
 constexpr std::size_t kWhatWidth = 48;
 
 }  // namespace
+
+TProgressLine::TProgressLine(std::string what)
+    : TProgressLine(std::move(what), rtl::LoadStr(rtl::SUnitBytes)) {}
 
 TProgressLine::TProgressLine(std::string what, std::string unit)
     : shown_(platform::StandardErrorIsTerminal()), what_(std::move(what)), unit_(std::move(unit)) {

@@ -13,8 +13,10 @@ namespace app {
 
 class TProgressLine {
  public:
-  // `what` names what is under way; `unit` names what is counted.
-  explicit TProgressLine(std::string what, std::string unit = "bytes");
+  // `what` names what is under way; `unit` names what is counted (bytes
+  // when not given).
+  explicit TProgressLine(std::string what);
+  TProgressLine(std::string what, std::string unit);
   // Ends the line, showing where the transfer stopped.
   ~TProgressLine();
   TProgressLine(const TProgressLine&) = delete;
@@ -25,7 +27,7 @@ class TProgressLine {
 
   // The text of the line for a state of the transfer.
   static std::string Text(const std::string& what, std::uint64_t done, std::int64_t total,
-                          const std::string& unit = "bytes");
+                          const std::string& unit);
 
  private:
   void Show();

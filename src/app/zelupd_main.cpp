@@ -12,7 +12,6 @@
 #include "platform/com.h"
 #include "platform/fs.h"
 #include "platform/interrupt.h"
-#include "rtl/codepage.h"
 #include "rtl/console.h"
 #include "rtl/format.h"
 #include "rtl/mbcs.h"
@@ -49,7 +48,8 @@ void InstallPlan(const TInstallPlan& plan) {
       CheckInterrupted();
       installation.MakeDirectory(folder);
     }
-    TProgressLine progress("installing into " + plan.Dest, "files");
+    TProgressLine progress(rtl::Format(rtl::LoadStr(rtl::SInstallingInto), {plan.Dest}),
+                           rtl::LoadStr(rtl::SUnitFiles));
     std::uint64_t done = 0;
     for (const TPlannedFile& file : plan.Files) {
       CheckInterrupted();
@@ -60,8 +60,8 @@ void InstallPlan(const TInstallPlan& plan) {
   } catch (const rtl::Exception& e) {
     const std::string note =
         installation.RollBack()
-            ? rtl::Utf8ToAnsi(kRestoredUtf8)
-            : " / " + rtl::Format(rtl::Utf8ToAnsi(kNotRestoredUtf8),
+            ? rtl::LoadStr(rtl::SRestored)
+            : " / " + rtl::Format(rtl::LoadStr(rtl::SNotRestored),
                                   {plan.Dest, plan.Dest + std::string(kBackupFolder)});
     throw EZelUpdError(e.Message() + note);
   }
@@ -99,8 +99,8 @@ void CZelUpd::Install(const std::string& source, const std::string& dest, bool r
   const TInstallPlan plan = PlanInstallation(source, dest, ownSource);
   CheckZelWritable(dest);
   for (const std::string& name : plan.LeftOut) {
-    rtl::WriteErrLn("not installed (name begins with a period): " +
-                    rtl::EscapeControlCharacters(name));
+    rtl::WriteErrLn(
+        rtl::Format(rtl::LoadStr(rtl::SNotInstalledDotName), {rtl::EscapeControlCharacters(name)}));
   }
   const bool wasRunning = !FindRunningZel().IsNull();
   try {
@@ -169,11 +169,11 @@ void CZelUpd::InstallArchive(const std::string& archive, const std::string& sour
   // Whatever the library could not do leaves a release that is not whole:
   // nothing of it is installed, and the file manager is not touched.
   if (result != 0) {
-    throw EArchiveFileError(rtl::Format(rtl::Utf8ToAnsi(kExtractFailedUtf8),
+    throw EArchiveFileError(rtl::Format(rtl::LoadStr(rtl::SExtractFailed),
                                         {archive, result, archive::ResultText(result)}));
   }
   if (!HoldsAFile(workDir)) {
-    throw EArchiveFileError(rtl::Format(rtl::Utf8ToAnsi(kNothingExtractedUtf8), {archive}));
+    throw EArchiveFileError(rtl::Format(rtl::LoadStr(rtl::SNothingExtracted), {archive}));
   }
   Install(workDir, dest, true, true);
 }
@@ -190,7 +190,8 @@ int ExtractAll(const std::string& archive, const std::string& dir) {
   options.jse = 1;
   options.jso = 1;
   // Members counted on the terminal; a request to stop ends the extraction.
-  TProgressLine progress("extracting " + archive, "files");
+  TProgressLine progress(rtl::Format(rtl::LoadStr(rtl::SExtracting), {archive}),
+                         rtl::LoadStr(rtl::SUnitFiles));
   std::uint64_t members = 0;
   archiveFile.OnProgress = [&](archive::TArchiveFile& /*sender*/, int state,
                                arcapi::TExtractingInfoEx* /*info*/, bool& abort) {

@@ -7,7 +7,7 @@
 #include "archive/errors.h"
 #include "archive/formats/registry.h"
 #include "platform/fs.h"
-#include "rtl/codepage.h"
+#include "rtl/strtable.h"
 
 namespace archive {
 namespace {
@@ -19,8 +19,8 @@ constexpr std::uint32_t kEnumRecordSize = arcapi::kEnumMemberInfo64Size;
 // What the callback returns to let the library go on.
 constexpr int kGoOn = -1;
 
-[[noreturn]] void RaiseArchiver(const char* utf8Message) {
-  throw EArchiver(rtl::Utf8ToAnsi(utf8Message));
+[[noreturn]] void RaiseArchiver(rtl::StrId message) {
+  throw EArchiver(rtl::LoadStr(message));
 }
 
 // A NUL-terminated field of a packed record, at most `size` bytes.
@@ -97,7 +97,7 @@ void TArchiveFile::SetArchiverType(TArchiverType type) {
   }
   const TFormatRow* format = FindFormat(type);
   if (format == nullptr || format->Create == nullptr) {
-    RaiseArchiver("書庫の形式を特定できませんでした。");
+    RaiseArchiver(rtl::SFormatNotSet);
   }
   // Created first: when its library is missing the old one stays.
   std::unique_ptr<TArchiver> created = format->Create();
@@ -244,7 +244,7 @@ int TArchiveFile::ExtractFiles(TWindowHandle window, const TArchiverOptions* opt
                                const FileItems& files, const std::string& dir) {
   lastCommand_.clear();
   if (!archiver_) {
-    RaiseArchiver("書庫の形式を判別できません。");
+    RaiseArchiver(rtl::SFormatUnknown);
   }
   const TArchiverOptions& used = options != nullptr ? *options : *options_;
   pendingException_ = nullptr;

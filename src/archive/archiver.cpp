@@ -2,24 +2,24 @@
 
 #include "archive/errors.h"
 #include "platform/fs.h"
-#include "rtl/codepage.h"
 #include "rtl/mbcs.h"
+#include "rtl/strtable.h"
 
 namespace archive {
 namespace {
 
-[[noreturn]] void Unsupported(std::string_view utf8Message) {
-  throw EArchiver(rtl::Utf8ToAnsi(utf8Message));
+[[noreturn]] void Unsupported(rtl::StrId message) {
+  throw EArchiver(rtl::LoadStr(message));
 }
 
 }  // namespace
 
 void TArchiver::LoadDLL() {
-  throw EArchiver("Abstract method 'TArchiver.LoadDLL' was called");
+  throw EArchiver(rtl::LoadStr(rtl::SAbstractLoadDLL));
 }
 
 void TArchiver::FreeDLL() {
-  throw EArchiver("Abstract method 'TArchiver.FreeDLL' was called");
+  throw EArchiver(rtl::LoadStr(rtl::SAbstractFreeDLL));
 }
 
 TArchiveHandle TArchiver::OpenArchive(TWindowHandle window, const std::string& archiveFileName,
@@ -99,7 +99,7 @@ std::string TArchiver::GetAddCommand(TWindowHandle /*window*/,
                                      const TArchiverOptions& /*options*/,
                                      const std::string& /*dir*/, const FileItems& /*files*/,
                                      bool /*useResponseFile*/) {
-  Unsupported("この形式では書庫ファイルの作成をサポートしておりません。");
+  Unsupported(rtl::SAddNotSupported);
 }
 
 std::string TArchiver::GetDeleteCommand(TWindowHandle /*window*/,
@@ -107,7 +107,7 @@ std::string TArchiver::GetDeleteCommand(TWindowHandle /*window*/,
                                         const TArchiverOptions& /*options*/,
                                         const std::string& /*dir*/, const FileItems& /*files*/,
                                         bool /*useResponseFile*/) {
-  Unsupported("この形式の書庫ではファイルの削除をサポートしておりません。");
+  Unsupported(rtl::SDeleteNotSupported);
 }
 
 std::string TArchiver::GetUpdateCommand(TWindowHandle /*window*/,
@@ -115,21 +115,21 @@ std::string TArchiver::GetUpdateCommand(TWindowHandle /*window*/,
                                         const TArchiverOptions& /*options*/,
                                         const std::string& /*dir*/, const FileItems& /*files*/,
                                         bool /*useResponseFile*/) {
-  Unsupported("この形式の書庫では書庫の更新をサポートしておりません。");
+  Unsupported(rtl::SUpdateNotSupported);
 }
 
 std::string TArchiver::GetSfxCommand(TWindowHandle /*window*/,
                                      const std::string& /*archiveFileName*/,
                                      const TArchiverOptions& /*options*/,
                                      const std::string& /*dir*/) {
-  Unsupported("この形式では自己解凍書庫の作成をサポートしておりません。");
+  Unsupported(rtl::SSfxNotSupported);
 }
 
 std::string TArchiver::GetExtractMemCommand(TWindowHandle /*window*/,
                                             const std::string& /*archiveFileName*/,
                                             const TArchiverOptions& /*options*/,
                                             const std::string& /*memberName*/) {
-  Unsupported("この形式ではメモリ展開をサポートしておりません。");
+  Unsupported(rtl::SExtractMemNotSupported);
 }
 
 bool TArchiver::SetOwnerWindow(TWindowHandle window, arcapi::TArchiverProc callback) {

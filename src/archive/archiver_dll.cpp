@@ -8,9 +8,9 @@
 #include "archive/errors.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
-#include "rtl/codepage.h"
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
+#include "rtl/strtable.h"
 
 namespace archive {
 namespace {
@@ -183,8 +183,7 @@ void TCustomArchiverDll::RaiseEntryNotFound(const platform::Library& module,
   // Module handle 0 stands for the program itself, as on Windows.
   const std::string moduleName =
       module.IsLoaded() ? module.GetModuleFileName() : platform::GetModuleFileName();
-  throw EEntryNotFound(rtl::Format(rtl::Utf8ToAnsi("%0:s に %1:s のエントリが見つかりません。"),
-                                   {moduleName, entryName}));
+  throw EEntryNotFound(rtl::Format(rtl::LoadStr(rtl::SEntryNotFound), {moduleName, entryName}));
 }
 
 // --- TArchiverDll ---
@@ -203,8 +202,7 @@ void TArchiverDll::Load() {
     module_ = platform::LoadLibrary(dllName_);
   }
   if (!module_.IsLoaded()) {
-    throw ENoArchiverDLL(rtl::Format(rtl::Utf8ToAnsi("%0:s を扱うには %1:s が 必要です。"),
-                                     {formatName_, dllName_}));
+    throw ENoArchiverDLL(rtl::Format(rtl::LoadStr(rtl::SLibraryRequired), {formatName_, dllName_}));
   }
 }
 
@@ -314,12 +312,12 @@ int TArchiverDll::ClearEnumMembersProc64() {
   return TCustomArchiverDll::ClearEnumMembersProc64();
 }
 
-void LoadFormatBinding(std::unique_ptr<TArchiverDll>& binding, std::string_view formatNameUtf8,
+void LoadFormatBinding(std::unique_ptr<TArchiverDll>& binding, rtl::StrId formatName,
                        std::string_view dllName, std::string_view prefix) {
   if (binding != nullptr) {
     return;
   }
-  binding = std::make_unique<TArchiverDll>(rtl::Utf8ToAnsi(formatNameUtf8), std::string(dllName),
+  binding = std::make_unique<TArchiverDll>(rtl::LoadStr(formatName), std::string(dllName),
                                            std::string(prefix));
   binding->Load();
 }

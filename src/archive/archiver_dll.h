@@ -14,6 +14,7 @@
 
 #include "archive/arcapi.h"
 #include "platform/library.h"
+#include "rtl/strtable.h"
 
 namespace archive {
 
@@ -186,8 +187,8 @@ class TArchiverDll : public TCustomArchiverDll {
 // A format's process-wide binding: created and stored by the first call,
 // then loaded. The binding stays stored when loading fails, so later calls
 // return at once and each operation that loads first reports the missing
-// library again. `formatNameUtf8` becomes the ANSI text of the message.
-void LoadFormatBinding(std::unique_ptr<TArchiverDll>& binding, std::string_view formatNameUtf8,
+// library again. The text of `formatName` names the format in the message.
+void LoadFormatBinding(std::unique_ptr<TArchiverDll>& binding, rtl::StrId formatName,
                        std::string_view dllName, std::string_view prefix);
 
 }  // namespace archive

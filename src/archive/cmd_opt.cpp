@@ -5,6 +5,7 @@
 #include "platform/fs.h"
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
+#include "rtl/strtable.h"
 #include "rtl/sysmsg.h"
 
 namespace archive {
@@ -94,11 +95,11 @@ int TCmdOpt::AddResponseFile(const FileItems& items, const std::string& path) {
   }
   const platform::WriteFileResult written = platform::WriteNewFile(path, text);
   if (!written.Created) {
-    throw rtl::EFCreateError(rtl::Format("Cannot create file \"%s\". %s",
+    throw rtl::EFCreateError(rtl::Format(rtl::LoadStr(rtl::SFCreateError),
                                          {path, rtl::TrimSystemMessage(written.Error.Text)}));
   }
   if (written.Error.Failed()) {
-    throw rtl::EWriteError(rtl::Format("Cannot write file \"%s\". %s",
+    throw rtl::EWriteError(rtl::Format(rtl::LoadStr(rtl::SFWriteError),
                                        {path, rtl::TrimSystemMessage(written.Error.Text)}));
   }
   AddValue("", "@" + path);

@@ -10,9 +10,9 @@
 #include "archive/archiver.h"
 #include "archive/errors.h"
 #include "platform/fs.h"
-#include "rtl/codepage.h"
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
+#include "rtl/strtable.h"
 #include "rtl/sysmsg.h"
 
 namespace archive {
@@ -34,7 +34,8 @@ class TSfxInput {
     file_.reset(std::fopen(name_.c_str(), "rb"));  // NOLINT(cppcoreguidelines-owning-memory)
     if (file_ == nullptr) {
       const int error = errno;
-      throw rtl::EFOpenError(rtl::Format("Cannot open file \"%s\". %s", {name_, ErrorText(error)}));
+      throw rtl::EFOpenError(
+          rtl::Format(rtl::LoadStr(rtl::SFOpenError), {name_, ErrorText(error)}));
     }
   }
   TSfxInput(const TSfxInput&) = delete;
@@ -59,7 +60,7 @@ class TSfxInput {
     }
     if (std::ferror(file_.get()) != 0) {
       const int error = errno;
-      throw rtl::EReadError(rtl::Format("Cannot read file \"%s\". %s", {name_, ErrorText(error)}));
+      throw rtl::EReadError(rtl::Format(rtl::LoadStr(rtl::SFReadError), {name_, ErrorText(error)}));
     }
     return total;
   }
@@ -90,8 +91,7 @@ std::optional<std::uint64_t> ListedSize(const std::string& fileName) {
 }
 
 [[noreturn]] void RaiseTooLargeForTail(const std::string& fileName) {
-  throw EArchiver(
-      rtl::Format(rtl::Utf8ToAnsi("%s は 4GB 以上あるため自己解凍書庫にできません。"), {fileName}));
+  throw EArchiver(rtl::Format(rtl::LoadStr(rtl::SSfxTooLarge), {fileName}));
 }
 
 bool SameFileName(const std::string& a, const std::string& b) {
@@ -138,9 +138,8 @@ void WriteSfxFile(const std::string& outputName, const std::vector<std::string>&
   for (const TSfxInput& part : parts) {
     // Creating the output would empty a part that is still to be read.
     if (SameFileName(outputName, part.Name())) {
-      throw rtl::EFCreateError(rtl::Format(
-          "Cannot create file \"%s\". %s",
-          {outputName, "It is one of the files the self-extracting archive is made from"}));
+      throw rtl::EFCreateError(rtl::Format(rtl::LoadStr(rtl::SFCreateError),
+                                           {outputName, rtl::LoadStr(rtl::SSfxOutputIsPart)}));
     }
   }
   const bool sizeTail = tail == TSfxTail::LastPartSizeBigEndian && !parts.empty();
@@ -167,13 +166,13 @@ void WriteSfxFile(const std::string& outputName, const std::vector<std::string>&
 
   const platform::WriteFileResult written = platform::WriteNewFile(outputName, data);
   if (!written.Created) {
-    throw rtl::EFCreateError(rtl::Format("Cannot create file \"%s\". %s",
+    throw rtl::EFCreateError(rtl::Format(rtl::LoadStr(rtl::SFCreateError),
                                          {outputName, rtl::TrimSystemMessage(written.Error.Text)}));
   }
   if (written.Error.Failed()) {
     // A truncated self-extractor would look finished; take it away.
     platform::DeleteFile(outputName);
-    throw rtl::EWriteError(rtl::Format("Cannot write file \"%s\". %s",
+    throw rtl::EWriteError(rtl::Format(rtl::LoadStr(rtl::SFWriteError),
                                        {outputName, rtl::TrimSystemMessage(written.Error.Text)}));
   }
 }

@@ -39,7 +39,7 @@ void Batched(TWStrings& list, Body&& body) {
 }
 
 [[noreturn]] void RaiseAssignError(std::string_view sourceClass, std::string_view destClass) {
-  throw rtl::EConvertError(rtl::Format(rtl::Utf8ToAnsi(SAssignError),
+  throw rtl::EConvertError(rtl::Format(rtl::LoadStr(rtl::SAssignError),
                                        {std::string(sourceClass), std::string(destClass)}));
 }
 
@@ -69,7 +69,7 @@ WideString ReadUnits(std::istream& stream, std::size_t count) {
     DecodeLittleEndian(raw, units);
   }
   if (stream.gcount() != bytes) {
-    throw rtl::EReadError("Stream read error");
+    throw rtl::EReadError(rtl::LoadStr(rtl::SStreamReadError));
   }
   return units;
 }
@@ -84,7 +84,7 @@ WideString ReadUnitsToEnd(std::istream& stream) {
     raw.append(chunk, 0, static_cast<std::size_t>(stream.gcount()));
   }
   if (stream.bad()) {
-    throw rtl::EReadError("Stream read error");
+    throw rtl::EReadError(rtl::LoadStr(rtl::SStreamReadError));
   }
   stream.clear(stream.rdstate() & ~(std::ios::eofbit | std::ios::failbit));
   WideString units(raw.size() / 2, u'\0');
@@ -95,7 +95,7 @@ WideString ReadUnitsToEnd(std::istream& stream) {
 // Everything from the stream's position to its end, as code units.
 WideString ReadRemainingUnits(std::istream& stream) {
   if (stream.bad()) {
-    throw rtl::EReadError("Stream read error");
+    throw rtl::EReadError(rtl::LoadStr(rtl::SStreamReadError));
   }
   // A stream left at its end by an earlier read is still a valid stream.
   stream.clear();
@@ -107,7 +107,7 @@ WideString ReadRemainingUnits(std::istream& stream) {
   const std::istream::pos_type end = stream.tellg();
   stream.seekg(start);
   if (end == std::istream::pos_type(-1) || !stream) {
-    throw rtl::EReadError("Stream read error");
+    throw rtl::EReadError(rtl::LoadStr(rtl::SStreamReadError));
   }
   const std::int64_t available = static_cast<std::int64_t>(end - start);
   return ReadUnits(stream, available > 0 ? static_cast<std::size_t>(available / 2) : 0);
@@ -127,7 +127,7 @@ void WriteUnits(std::ostream& stream, std::u16string_view units) {
     stream.write(raw.data(), bytes);
   }
   if (!stream) {
-    throw rtl::EWriteError("Stream write error");
+    throw rtl::EWriteError(rtl::LoadStr(rtl::SStreamWriteError));
   }
 }
 
@@ -269,13 +269,13 @@ void TWStrings::LoadFromFile(const std::string& fileName) {
   // Opening a directory for reading succeeds on some systems; it holds no text.
   if (std::filesystem::is_directory(fileName, ignored)) {
     throw rtl::EFOpenError(
-        rtl::Format("Cannot open file \"%s\". %s", {fileName, SystemText(EISDIR)}));
+        rtl::Format(rtl::LoadStr(rtl::SFOpenError), {fileName, SystemText(EISDIR)}));
   }
   errno = 0;
   std::ifstream file(fileName, std::ios::in | std::ios::binary);
   if (!file.is_open()) {
     throw rtl::EFOpenError(
-        rtl::Format("Cannot open file \"%s\". %s", {fileName, SystemText(errno)}));
+        rtl::Format(rtl::LoadStr(rtl::SFOpenError), {fileName, SystemText(errno)}));
   }
   LoadFromStream(file);
 }
@@ -293,7 +293,7 @@ void TWStrings::Move(int currentIndex, int newIndex) {
   WideString s = Get(currentIndex);
   void* const object = GetObject(currentIndex);
   if (newIndex < 0 || newIndex >= GetCount()) {
-    Error(SListIndexError, newIndex);
+    Error(rtl::SListIndexError, newIndex);
   }
   Batched(*this, [&] {
     Delete(currentIndex);
@@ -306,7 +306,7 @@ void TWStrings::SaveToFile(const std::string& fileName) const {
   std::ofstream file(fileName, std::ios::out | std::ios::binary | std::ios::trunc);
   if (!file.is_open()) {
     throw rtl::EFCreateError(
-        rtl::Format("Cannot create file \"%s\". %s", {fileName, SystemText(errno)}));
+        rtl::Format(rtl::LoadStr(rtl::SFCreateError), {fileName, SystemText(errno)}));
   }
   SaveToStream(file);
   // Buffered bytes reach the disk only now; a full disk shows here.
@@ -314,7 +314,7 @@ void TWStrings::SaveToFile(const std::string& fileName) const {
   file.close();
   if (!file) {
     throw rtl::EWriteError(
-        rtl::Format("Cannot write file \"%s\". %s", {fileName, SystemText(errno)}));
+        rtl::Format(rtl::LoadStr(rtl::SFWriteError), {fileName, SystemText(errno)}));
   }
 }
 
@@ -346,8 +346,8 @@ void TWStrings::InsertObject(int index, WideString s, void* object) {
   PutObject(index, object);
 }
 
-void TWStrings::Error(std::string_view messageUtf8, int value) {
-  throw rtl::EStringListError(rtl::Format(rtl::Utf8ToAnsi(messageUtf8), {value}));
+void TWStrings::Error(rtl::StrId message, int value) {
+  throw rtl::EStringListError(rtl::Format(rtl::LoadStr(message), {value}));
 }
 
 void TWStrings::SetUpdateState(bool /*updating*/) {}
@@ -361,7 +361,7 @@ TWStringList::~TWStringList() {
 
 void TWStringList::CheckIndex(int index) const {
   if (index < 0 || index >= GetCount()) {
-    Error(SListIndexError, index);
+    Error(rtl::SListIndexError, index);
   }
 }
 
@@ -395,7 +395,7 @@ WideString TWStringList::GetText() const {
 
 void TWStringList::Put(int index, WideString s) {
   if (sorted_) {
-    Error(SSortedListError, 0);
+    Error(rtl::SSortedListError, 0);
   }
   CheckIndex(index);
   Changing();
@@ -413,7 +413,7 @@ void TWStringList::PutObject(int index, void* object) {
 
 void TWStringList::SetCapacity(int capacity) {
   if (capacity < GetCount()) {
-    Error(SListIndexError, capacity);
+    Error(rtl::SListIndexError, capacity);
   }
   const auto wanted = static_cast<std::size_t>(capacity);
   if (wanted > items_.capacity()) {
@@ -461,7 +461,7 @@ int TWStringList::Add(WideString s) {
       return index;
     }
     if (duplicates_ == TDuplicates::Error) {
-      Error(SDuplicateString, 0);
+      Error(rtl::SDuplicateString, 0);
     }
   }
   InsertItem(index, std::move(s));
@@ -539,10 +539,10 @@ int TWStringList::IndexOf(std::u16string_view s) const {
 
 void TWStringList::Insert(int index, WideString s) {
   if (sorted_) {
-    Error(SSortedListError, 0);
+    Error(rtl::SSortedListError, 0);
   }
   if (index < 0 || index > GetCount()) {
-    Error(SListIndexError, index);
+    Error(rtl::SListIndexError, index);
   }
   InsertItem(index, std::move(s));
 }
@@ -550,7 +550,7 @@ void TWStringList::Insert(int index, WideString s) {
 void TWStringList::Move(int currentIndex, int newIndex) {
   // Taking the entry out and inserting it again would lose it on a sorted list.
   if (sorted_ && currentIndex != newIndex) {
-    Error(SSortedListError, 0);
+    Error(rtl::SSortedListError, 0);
   }
   TWStrings::Move(currentIndex, newIndex);
 }

@@ -12,17 +12,11 @@
 
 #include "rtl/codepage.h"
 #include "rtl/persistent.h"
+#include "rtl/strtable.h"
 
 namespace html {
 
 using rtl::WideString;
-
-// The list errors' texts (UTF-8 here; raised in the ANSI code page).
-inline constexpr std::string_view SListIndexError = "リストのインデックスが範囲を超えています (%d)";
-inline constexpr std::string_view SSortedListError =
-    "ソートされる文字列リストに対しては許されない動作です";
-inline constexpr std::string_view SDuplicateString = "文字列リストは重複を許しません";
-inline constexpr std::string_view SAssignError = "%s を %s に代入することはできません";
 
 // Code unit by code unit as unsigned 16-bit numbers; a prefix is the smaller.
 // No case folding and no locale. Returns -1, 0 or 1.
@@ -88,8 +82,8 @@ class TWStrings : public rtl::TPersistent {
   void BeginUpdate();
   void EndUpdate();
   void InsertObject(int index, WideString s, void* object);
-  // Raises EStringListError with `messageUtf8` formatted with `value`.
-  [[noreturn]] static void Error(std::string_view messageUtf8, int value);
+  // Raises EStringListError with the text of `message` formatted with `value`.
+  [[noreturn]] static void Error(rtl::StrId message, int value);
 
  protected:
   TWStrings() = default;

@@ -1,11 +1,12 @@
 #include "rtl/exceptions.h"
 
 #include "rtl/format.h"
+#include "rtl/strtable.h"
 
 namespace rtl {
 
 EOSError::EOSError(std::uint32_t code, std::string text)
-    : Exception(Format("System Error.  Code: %d. %s", {static_cast<std::int64_t>(code), text})),
+    : Exception(Format(LoadStr(SOSError), {static_cast<std::int64_t>(code), text})),
       code_(code),
       text_(std::move(text)) {}
 

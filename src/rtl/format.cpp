@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "rtl/exceptions.h"
+#include "rtl/strtable.h"
 
 namespace rtl {
 namespace {
 
 [[noreturn]] void ThrowInvalid(std::string_view pattern) {
-  throw EConvertError("Format '" + std::string(pattern) +
-                      "' invalid or incompatible with argument");
+  throw EConvertError(Format(LoadStr(SInvalidFormat), {pattern}));
 }
 
 struct Spec {

@@ -1,8 +1,8 @@
 #include "rtl/persistent.h"
 
-#include "rtl/codepage.h"
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
+#include "rtl/strtable.h"
 
 namespace rtl {
 
@@ -11,8 +11,7 @@ void TPersistent::Assign(const TPersistent& source) {
 }
 
 void TPersistent::AssignTo(TPersistent& dest) const {
-  throw EConvertError(
-      Format(Utf8ToAnsi("%s を %s に代入することはできません"), {ClassName(), dest.ClassName()}));
+  throw EConvertError(Format(LoadStr(SAssignError), {ClassName(), dest.ClassName()}));
 }
 
 }  // namespace rtl

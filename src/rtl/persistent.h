@@ -14,7 +14,7 @@ class TPersistent {
   // Takes over the state of `source`: the source decides how (AssignTo).
   virtual void Assign(const TPersistent& source);
   // Copies this object's state into `dest`. The base knows no class it could
-  // copy into and raises EConvertError "<this> を <dest> に代入することはできません".
+  // copy into and raises EConvertError (SAssignError, naming both classes).
   virtual void AssignTo(TPersistent& dest) const;
 
  protected:

@@ -3,12 +3,13 @@
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
 #include "rtl/mbcs.h"
+#include "rtl/strtable.h"
 
 namespace rtl {
 
 const std::string& TStringList::Get(int index) const {
   if (index < 0 || index >= Count()) {
-    throw EStringListError(Format("List index out of bounds (%d)", {index}));
+    throw EStringListError(Format(LoadStr(SListIndexOutOfBounds), {index}));
   }
   return items_[static_cast<std::size_t>(index)];
 }

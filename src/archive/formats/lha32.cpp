@@ -6,9 +6,9 @@
 
 #include "archive/errors.h"
 #include "platform/fs.h"
-#include "rtl/codepage.h"
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
+#include "rtl/strtable.h"
 
 namespace archive {
 namespace {
@@ -17,10 +17,10 @@ constexpr int kCheckArchiveMode = 16;
 
 // An option the build cannot go without stops it as a failed assertion,
 // with the place in the runtime's form.
-void RequireOption(std::int8_t value, std::string_view utf8Message, int line) {
+void RequireOption(std::int8_t value, rtl::StrId message, int line) {
   if (value == -1) {
-    throw rtl::EAssertionFailed(rtl::Format(rtl::Utf8ToAnsi("%s (%s, %d 行)"),
-                                            {rtl::Utf8ToAnsi(utf8Message), "LHA32", line}));
+    throw rtl::EAssertionFailed(
+        rtl::Format(rtl::LoadStr(rtl::SAssertionAt), {rtl::LoadStr(message), "LHA32", line}));
   }
 }
 
@@ -97,9 +97,9 @@ std::string TLha32::BuildLhaCommand(const std::string& command, const std::strin
   TCmdOpt opt;
   opt.Add("-+");
   if (command == "x") {
-    RequireOption(options.jse, "jse オプションが設定されていません。", 234);
+    RequireOption(options.jse, rtl::SLhaJseMissing, 234);
   }
-  RequireOption(options.jso, "jso オプションが設定されていません。", 240);
+  RequireOption(options.jso, rtl::SLhaJsoMissing, 240);
   for (const LhaSwitch& item : kLhaSwitches) {
     AddOption(opt, options, item, HasOwnerWindow());
   }

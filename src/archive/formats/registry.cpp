@@ -13,8 +13,8 @@
 #include "archive/formats/tar32.h"
 #include "archive/formats/yz132.h"
 #include "archive/formats/zip32.h"
-#include "rtl/codepage.h"
 #include "rtl/mbcs.h"
+#include "rtl/strtable.h"
 
 namespace archive {
 namespace {
@@ -29,33 +29,31 @@ TArchiverType DetectBy(const std::string& fileName) {
   return IsArchive(fileName) ? Type : atNone;
 }
 
-constexpr std::string_view kTarFormat = "tar/tgz/taz/bz2 形式書庫";
-
 // The order is that of the content checks: LHA's answer wins over all
 // others, and TAR's stands only when no other check says yes. 7z has no
 // content check.
 constexpr TFormatRow kFormats[] = {
-    {atTar, ".a .lib .tar .deb .rpm .cpio", &GetTarArchiveType, &Create<TTar32>, kTarFormat,
+    {atTar, ".a .lib .tar .deb .rpm .cpio", &GetTarArchiveType, &Create<TTar32>, rtl::STarFormat,
      "TAR32.DLL", "Tar"},
-    {atTgz, ".z .gz .tgz .taz", nullptr, &Create<TTgz32>, kTarFormat, "TAR32.DLL", "Tar"},
-    {atBZ2, ".bz2", nullptr, &Create<TBZ232>, kTarFormat, "TAR32.DLL", "Tar"},
-    {atRar, ".rar", &DetectBy<&IsRarArchive, atRar>, &Create<TRar32>, "RAR 形式書庫", "UNRAR32.DLL",
-     "Unrar"},
-    {atArj, ".arj", &DetectBy<&IsArjArchive, atArj>, &Create<TArj32>, "ARJ 形式書庫",
+    {atTgz, ".z .gz .tgz .taz", nullptr, &Create<TTgz32>, rtl::STarFormat, "TAR32.DLL", "Tar"},
+    {atBZ2, ".bz2", nullptr, &Create<TBZ232>, rtl::STarFormat, "TAR32.DLL", "Tar"},
+    {atRar, ".rar", &DetectBy<&IsRarArchive, atRar>, &Create<TRar32>, rtl::SRarFormat,
+     "UNRAR32.DLL", "Unrar"},
+    {atArj, ".arj", &DetectBy<&IsArjArchive, atArj>, &Create<TArj32>, rtl::SArjFormat,
      "UNARJ32J.DLL", "Unarj"},
-    {atZip, ".jar .ear .war .zip", &DetectBy<&IsZipArchive, atZip>, &Create<TZip32>, "ZIP 形式書庫",
-     "UNZIP32.DLL", "UnZip"},
-    {atBga, ".gza .bza", &DetectBy<&IsBgaArchive, atBga>, &Create<TBGA32>, "BGA 形式書庫",
+    {atZip, ".jar .ear .war .zip", &DetectBy<&IsZipArchive, atZip>, &Create<TZip32>,
+     rtl::SZipFormat, "UNZIP32.DLL", "UnZip"},
+    {atBga, ".gza .bza", &DetectBy<&IsBgaArchive, atBga>, &Create<TBGA32>, rtl::SBgaFormat,
      "BGA32.DLL", "Bga"},
-    {atYz1, ".yz1", &DetectBy<&IsYz1Archive, atYz1>, &Create<TYZ1>, "YZ1 形式書庫", "YYZ32.DLL",
+    {atYz1, ".yz1", &DetectBy<&IsYz1Archive, atYz1>, &Create<TYZ1>, rtl::SYz1Format, "YYZ32.DLL",
      "Yz1"},
-    {atCab, ".cab", &DetectBy<&IsCabArchive, atCab>, &Create<TCab32>, "CAB 形式書庫", "CAB32.DLL",
+    {atCab, ".cab", &DetectBy<&IsCabArchive, atCab>, &Create<TCab32>, rtl::SCabFormat, "CAB32.DLL",
      "Cab"},
-    {atLha, ".lzh", &DetectBy<&IsLhaArchive, atLha>, &Create<TLha32>, "LHA 形式書庫", "UNLHA32.DLL",
-     "Unlha"},
-    {at7z, ".7z", nullptr, &Create<TSevenZip32>, "7z 形式書庫", "7-zip32.dll", "SevenZip"},
-    {atGCA, ".gca", nullptr, nullptr, "", "", ""},
-    {atBel, "", nullptr, nullptr, "", "", ""},
+    {atLha, ".lzh", &DetectBy<&IsLhaArchive, atLha>, &Create<TLha32>, rtl::SLhaFormat,
+     "UNLHA32.DLL", "Unlha"},
+    {at7z, ".7z", nullptr, &Create<TSevenZip32>, rtl::S7zFormat, "7-zip32.dll", "SevenZip"},
+    {atGCA, ".gca", nullptr, nullptr, kNoFormatName, "", ""},
+    {atBel, "", nullptr, nullptr, kNoFormatName, "", ""},
 };
 
 constexpr bool EachTypeOnce() {
@@ -93,11 +91,18 @@ constexpr bool ExtensionsWellFormedAndUnique() {
   });
 }
 
-// A format with an archiver names its library; a checked format has one.
+// One of the format names of the string table.
+constexpr bool IsFormatName(rtl::StrId id) {
+  return id >= rtl::STarFormat && id <= rtl::S7zFormat;
+}
+
+// A format with an archiver has a name and names its library; a checked
+// format has one.
 constexpr bool ArchiversNameTheirLibraries() {
   for (const TFormatRow& row : kFormats) {
     const bool hasArchiver = row.Create != nullptr;
-    const bool named = !row.FormatName.empty() && !row.LibraryName.empty() && !row.Prefix.empty();
+    const bool named =
+        IsFormatName(row.FormatName) && !row.LibraryName.empty() && !row.Prefix.empty();
     if ((hasArchiver && !named) || (row.Detect != nullptr && !hasArchiver)) {
       return false;
     }

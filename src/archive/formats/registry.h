@@ -12,8 +12,12 @@
 
 #include "archive/archiver.h"
 #include "archive/archiver_type.h"
+#include "rtl/strtable.h"
 
 namespace archive {
+
+// The name of a format without an archiver: no text of the table.
+inline constexpr rtl::StrId kNoFormatName{};
 
 struct TFormatRow {
   TArchiverType Type;
@@ -24,10 +28,10 @@ struct TFormatRow {
   TArchiverType (*Detect)(const std::string& fileName);
   // Null for a type that is told apart but has no archiver.
   std::unique_ptr<TArchiver> (*Create)();
-  // The format's name in the missing-library message (UTF-8), its library
-  // and the prefix of its entries. A format that tries more than one
-  // library (ZIP, YZ1) names the first; its own loader knows the rest.
-  std::string_view FormatName;
+  // The format's name in the missing-library message, its library and the
+  // prefix of its entries. A format that tries more than one library (ZIP,
+  // YZ1) names the first; its own loader knows the rest.
+  rtl::StrId FormatName;
   std::string_view LibraryName;
   std::string_view Prefix;
 };

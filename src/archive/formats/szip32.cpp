@@ -6,9 +6,9 @@
 #include "archive/sfx_file.h"
 #include "platform/fs.h"
 #include "platform/registry.h"
-#include "rtl/codepage.h"
 #include "rtl/exceptions.h"
 #include "rtl/mbcs.h"
+#include "rtl/strtable.h"
 
 namespace archive {
 namespace {
@@ -95,7 +95,7 @@ int TSevenZip32::MakeSfx(TWindowHandle /*window*/, const std::string& archiveFil
     module = std::string(SevenZipSfxModules.front());
   }
   if (options.gw <= 0) {
-    throw EArchiver(rtl::Utf8ToAnsi("16bit SFX を作成することはできません。"));
+    throw EArchiver(rtl::LoadStr(rtl::S7z16BitSfx));
   }
   const std::string moduleFile = FindSevenZipSfxModule(sevenZipDir, module);
   if (moduleFile.empty()) {

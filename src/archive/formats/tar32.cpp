@@ -9,9 +9,9 @@
 
 #include "archive/errors.h"
 #include "platform/fs.h"
-#include "rtl/codepage.h"
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
+#include "rtl/strtable.h"
 
 namespace archive {
 namespace {
@@ -58,7 +58,7 @@ class SfxPart {
       in_.open(path_, std::ios::binary);
     }
     if (!in_.is_open()) {
-      throw rtl::EFOpenError(rtl::Format("Cannot open file \"%s\".", {path_}));
+      throw rtl::EFOpenError(rtl::Format(rtl::LoadStr(rtl::SFOpenErrorBare), {path_}));
     }
   }
 
@@ -76,11 +76,11 @@ void CopyPart(SfxPart& part, std::ofstream& out, const std::string& outName) {
   while (in) {
     in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
     if (in.bad()) {
-      throw rtl::EReadError(rtl::Format("Cannot read file \"%s\".", {part.Path()}));
+      throw rtl::EReadError(rtl::Format(rtl::LoadStr(rtl::SFReadErrorBare), {part.Path()}));
     }
     out.write(buffer.data(), in.gcount());
     if (!out) {
-      throw rtl::EWriteError(rtl::Format("Cannot write file \"%s\".", {outName}));
+      throw rtl::EWriteError(rtl::Format(rtl::LoadStr(rtl::SFWriteErrorBare), {outName}));
     }
   }
 }
@@ -92,16 +92,13 @@ void WriteSfxFile(const std::string& outName, std::initializer_list<SfxPart*> pa
   for (const SfxPart* part : parts) {
     // Two names of one file: writing the output would empty what it is made from.
     if (platform::SameFile(outName, part->Path())) {
-      throw rtl::EFCreateError(
-          rtl::Format("Cannot create file \"%s\". %s",
-                      {outName,
-                       "The process cannot access the file because it is being used by another "
-                       "process"}));
+      throw rtl::EFCreateError(rtl::Format(rtl::LoadStr(rtl::SFCreateError),
+                                           {outName, rtl::LoadStr(rtl::STarSfxOutputInUse)}));
     }
   }
   std::ofstream out(outName, std::ios::binary | std::ios::trunc);
   if (!out.is_open()) {
-    throw rtl::EFCreateError(rtl::Format("Cannot create file \"%s\".", {outName}));
+    throw rtl::EFCreateError(rtl::Format(rtl::LoadStr(rtl::SFCreateErrorBare), {outName}));
   }
   try {
     for (SfxPart* part : parts) {
@@ -110,7 +107,7 @@ void WriteSfxFile(const std::string& outName, std::initializer_list<SfxPart*> pa
     // Buffered bytes go out on close; a failure there loses them.
     out.close();
     if (out.fail()) {
-      throw rtl::EWriteError(rtl::Format("Cannot write file \"%s\".", {outName}));
+      throw rtl::EWriteError(rtl::Format(rtl::LoadStr(rtl::SFWriteErrorBare), {outName}));
     }
   } catch (const rtl::Exception&) {
     // A truncated self-extractor would look finished; take it away.
@@ -196,7 +193,7 @@ int TTar32::MakeSfx(TWindowHandle /*window*/, const std::string& archiveFileName
                     const TArchiverOptions& /*options*/, const std::string& dir,
                     std::string& /*commandLine*/, std::string& /*output*/) {
   if (dynamic_cast<const TBZ232*>(this) != nullptr) {
-    throw EArchiver(rtl::Utf8ToAnsi("BZ2 形式書庫は自己解凍形式にできません。"));
+    throw EArchiver(rtl::LoadStr(rtl::STarBz2NoSfx));
   }
   const std::string stub = platform::SearchPath(std::string(kSfxStub));
   if (stub.empty()) {

@@ -7,8 +7,9 @@
 #include "archive/formats/registry.h"
 #include "archive/sfx_file.h"
 #include "platform/fs.h"
-#include "rtl/codepage.h"
 #include "rtl/exceptions.h"
+#include "rtl/format.h"
+#include "rtl/strtable.h"
 
 namespace archive {
 namespace {
@@ -17,10 +18,10 @@ constexpr std::string_view kDosStub = "yzdos16.sfx";
 constexpr std::string_view kWin32Stub = "yzw32cui.sfx";
 constexpr std::string_view kWin32Decoder = "yzdec.exe";
 
-// The names in the load failure: both joined by " か ", the one set, or none.
+// The names in the load failure: both as alternatives, the one set, or none.
 std::string Yz1DllNames(const std::string& name1, const std::string& name2) {
   if (!name1.empty() && !name2.empty()) {
-    return name1 + rtl::Utf8ToAnsi(" か ") + name2;
+    return rtl::Format(rtl::LoadStr(rtl::SYz1EitherLibrary), {name1, name2});
   }
   return name1.empty() ? name2 : name1;
 }
@@ -46,8 +47,7 @@ std::string FindYz1Stub(std::int8_t gw) {
   if (gw <= 0) {
     std::string stub = platform::SearchPath(std::string(kDosStub));
     if (stub.empty()) {
-      throw EArchiver(rtl::Utf8ToAnsi("yz1 書庫からのDOS自己解凍書庫の作成には ") +
-                      std::string(kDosStub) + rtl::Utf8ToAnsi(" が必要です。"));
+      throw EArchiver(rtl::Format(rtl::LoadStr(rtl::SYz1DosSfxStubRequired), {kDosStub}));
     }
     return stub;
   }
@@ -57,8 +57,7 @@ std::string FindYz1Stub(std::int8_t gw) {
       return stub;
     }
   }
-  throw EArchiver(rtl::Utf8ToAnsi(
-      "yz1 書庫からのWin32自己解凍書庫の作成には yzw32cui.sfx か yzdec.exe が必要です。"));
+  throw EArchiver(rtl::LoadStr(rtl::SYz1Win32SfxStubRequired));
 }
 
 }  // namespace
@@ -136,7 +135,7 @@ void LoadYz1Binding(std::unique_ptr<TYZ1Dll>& dll) {
     if (name.empty()) {
       continue;
     }
-    dll = std::make_unique<TYZ1Dll>(rtl::Utf8ToAnsi(row.FormatName), name, std::string(row.Prefix));
+    dll = std::make_unique<TYZ1Dll>(rtl::LoadStr(row.FormatName), name, std::string(row.Prefix));
     try {
       dll->Load();
       return;
@@ -144,8 +143,7 @@ void LoadYz1Binding(std::unique_ptr<TYZ1Dll>& dll) {
       dll.reset();
     }
   }
-  throw EArchiver(rtl::Utf8ToAnsi("Yz1 形式書庫を扱うには ") + Yz1DllNames(name1, name2) +
-                  rtl::Utf8ToAnsi(" が必要です。"));
+  throw EArchiver(rtl::Format(rtl::LoadStr(rtl::SYz1LibraryRequired), {Yz1DllNames(name1, name2)}));
 }
 
 std::string TYZ1::BuildYz1Command(const std::string& command, const std::string& archiveFileName,

@@ -10,10 +10,10 @@
 #include "archive/errors.h"
 #include "archive/sfx_file.h"
 #include "platform/fs.h"
-#include "rtl/codepage.h"
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
 #include "rtl/mbcs.h"
+#include "rtl/strtable.h"
 
 namespace archive {
 namespace {
@@ -41,12 +41,11 @@ std::uint32_t OutputSize(const std::string& output) {
 }
 
 [[noreturn]] void RaiseNoEntry(const std::string& entryName) {
-  throw EEntryNotFound(
-      rtl::Format(rtl::Utf8ToAnsi("%0:s のエントリが DLL に見つかりませんでした。"), {entryName}));
+  throw EEntryNotFound(rtl::Format(rtl::LoadStr(rtl::SZipEntryNotFound), {entryName}));
 }
 
-[[noreturn]] void RaiseNeedsLibrary(std::string_view utf8Message) {
-  throw EArchiver(rtl::Utf8ToAnsi(utf8Message));
+[[noreturn]] void RaiseNeedsLibrary(rtl::StrId message) {
+  throw EArchiver(rtl::LoadStr(message));
 }
 
 TZipDll& LoadedZipDll() {
@@ -325,7 +324,7 @@ std::string TZip32::GetExtractCommand(TWindowHandle /*window*/, const std::strin
                                       const FileItems& files, bool useResponseFile) {
   const TZipDll& dll = LoadedZipDll();
   if (dll.UnzipModule() == 0 && dll.LmzipModule() == 0) {
-    RaiseNeedsLibrary("ZIP 形式書庫の解凍には UNZIP32.DLL または LMZIP32.DLL が必要です。");
+    RaiseNeedsLibrary(rtl::SZipExtractLibraryRequired);
   }
   return BuildUnzipCommand("-x", archiveFileName, options, dir, files, useResponseFile);
 }
@@ -338,7 +337,7 @@ std::string TZip32::GetAddCommand(TWindowHandle /*window*/, const std::string& a
     return BuildZipCommand("", archiveFileName, options, dir, files, useResponseFile);
   }
   if (dll.LmzipModule() == 0) {
-    RaiseNeedsLibrary("ZIP 形式書庫の作成には ZIP32J.DLL または LMZIP32.DLL が必要です。");
+    RaiseNeedsLibrary(rtl::SZipCreateLibraryRequired);
   }
   return BuildLmzipCommand("-ru", archiveFileName, options, "", files, useResponseFile);
 }
