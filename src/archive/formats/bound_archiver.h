@@ -44,19 +44,20 @@ class TBoundArchiver : public Base {
   static void FreeDLL() { Slot().reset(); }
   // The binding, or null before the first LoadDLL.
   static Dll* Binding() { return Slot().get(); }
-
-  TCustomArchiverDll& ArchiverDll() const override {
+  // The binding after LoadDLL; the loader's exception when there is none.
+  static Dll& LoadedBinding() {
     LoadDLL();
     return *Binding();
   }
+
+  TCustomArchiverDll& ArchiverDll() const override { return LoadedBinding(); }
   void EnsureDLL() override { LoadDLL(); }
 
   // The content check of a format whose library opening the file is the
   // answer; never raises.
   static bool OpensArchive(const std::string& fileName, bool mustExist) {
     try {
-      LoadDLL();
-      return OpensAsArchive(*Binding(), fileName, mustExist);
+      return OpensAsArchive(LoadedBinding(), fileName, mustExist);
     } catch (const rtl::Exception&) {
       return false;
     }

@@ -151,10 +151,10 @@ std::string TLha32::GetExtractMemCommand(TWindowHandle /*window*/,
 
 bool IsLhaArchive(const std::string& fileName) {
   try {
-    TLha32::LoadDLL();
-    TArchiverDll& dll = *TLha32::LhaDll();
-    return dll.CheckArchive(platform::ExpandFileName(fileName), kCheckArchiveMode) != 0 &&
-           OpensAsArchive(dll, fileName, false);
+    TArchiverDll& dll = TLha32::LoadedBinding();
+    const std::string fullName = platform::ExpandFileName(fileName);
+    return dll.CheckArchive(fullName, kCheckArchiveMode) != 0 &&
+           OpensAsArchive(dll, fullName, false);
   } catch (const rtl::Exception&) {
     return false;
   }

@@ -208,8 +208,7 @@ int TTar32::MakeSfx(TWindowHandle /*window*/, const std::string& archiveFileName
 
 TArchiverType GetTarArchiveType(const std::string& fileName) {
   try {
-    TTar32::LoadDLL();
-    return TarTypeOf(TTar32::TarDll()->GetArchiveType(fileName));
+    return TarTypeOf(TTar32::LoadedBinding().GetArchiveType(fileName));
   } catch (const rtl::Exception&) {
     return atNone;
   }

@@ -48,11 +48,6 @@ std::uint32_t OutputSize(const std::string& output) {
   throw EArchiver(rtl::LoadStr(message));
 }
 
-TZipDll& LoadedZipDll() {
-  TZip32::LoadDLL();
-  return *TZip32::ZipDll();
-}
-
 // --- packing into a placeholder ---
 
 // True when `path` names an existing file of no bytes.
@@ -322,7 +317,7 @@ std::string TZip32::BuildZipCommand(const std::string& command, const std::strin
 std::string TZip32::GetExtractCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
                                       const TArchiverOptions& options, const std::string& dir,
                                       const FileItems& files, bool useResponseFile) {
-  const TZipDll& dll = LoadedZipDll();
+  const TZipDll& dll = TZip32::LoadedBinding();
   if (dll.UnzipModule() == 0 && dll.LmzipModule() == 0) {
     RaiseNeedsLibrary(rtl::SZipExtractLibraryRequired);
   }
@@ -332,7 +327,7 @@ std::string TZip32::GetExtractCommand(TWindowHandle /*window*/, const std::strin
 std::string TZip32::GetAddCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
                                   const TArchiverOptions& options, const std::string& dir,
                                   const FileItems& files, bool useResponseFile) {
-  const TZipDll& dll = LoadedZipDll();
+  const TZipDll& dll = TZip32::LoadedBinding();
   if (dll.ZipModule() != 0) {
     return BuildZipCommand("", archiveFileName, options, dir, files, useResponseFile);
   }
@@ -356,7 +351,7 @@ std::string TZip32::GetUpdateCommand(TWindowHandle /*window*/, const std::string
 
 std::string TZip32::GetSfxCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
                                   const TArchiverOptions& options, const std::string& dir) {
-  if (LoadedZipDll().ZipModule() == 0) {
+  if (TZip32::LoadedBinding().ZipModule() == 0) {
     throw ESfxNoRequiredFile("zip", "", "ZIP32J.DLL");
   }
   const bool win32 = options.gw > 0;
@@ -379,7 +374,7 @@ std::string TZip32::GetExtractMemCommand(TWindowHandle /*window*/,
 
 bool IsZipArchive(const std::string& fileName) {
   try {
-    TZipDll& dll = LoadedZipDll();
+    TZipDll& dll = TZip32::LoadedBinding();
     if (dll.CheckArchive(platform::ExpandFileName(fileName), kCheckArchiveMode) == 0) {
       return false;
     }
@@ -387,7 +382,7 @@ bool IsZipArchive(const std::string& fileName) {
     return false;
   }
   try {
-    TZipDll& dll = LoadedZipDll();
+    TZipDll& dll = TZip32::LoadedBinding();
     const std::string fullName = platform::ExpandFileName(fileName);
     if (!platform::FileExists(fullName)) {
       return false;
