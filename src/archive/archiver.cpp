@@ -1,5 +1,7 @@
 #include "archive/archiver.h"
 
+#include <algorithm>
+
 #include "archive/errors.h"
 #include "platform/fs.h"
 #include "rtl/mbcs.h"
@@ -10,6 +12,24 @@ namespace {
 
 [[noreturn]] void Unsupported(rtl::StrId message) {
   throw EArchiver(rtl::LoadStr(message));
+}
+
+bool UsesResponseFile(TResponseFileRule rule, const TArchiverOptions& options, bool callerAsks) {
+  switch (rule) {
+    case TResponseFileRule::Never:
+      return false;
+    case TResponseFileRule::Caller:
+      return callerAsks;
+    case TResponseFileRule::OnPack:
+      return options.ResFileUsage.Contains(ruOnPack);
+    case TResponseFileRule::OnUnpack:
+      return options.ResFileUsage.Contains(ruOnUnpack);
+    case TResponseFileRule::OnRemoveItem:
+      return options.ResFileUsage.Contains(ruOnRemoveItem);
+    case TResponseFileRule::OnUpdate:
+      return options.ResFileUsage.Contains(ruOnUpdate);
+  }
+  return false;
 }
 
 }  // namespace
@@ -94,42 +114,71 @@ int TArchiver::CheckArchive(const std::string& fileName, int mode, int addedMode
   return ArchiverDll().CheckArchive(fileName, mode + addedMode);
 }
 
-std::string TArchiver::GetAddCommand(TWindowHandle /*window*/,
-                                     const std::string& /*archiveFileName*/,
-                                     const TArchiverOptions& /*options*/,
-                                     const std::string& /*dir*/, const FileItems& /*files*/,
-                                     bool /*useResponseFile*/) {
-  Unsupported(rtl::SAddNotSupported);
+std::span<const TCommandPlan> TArchiver::CommandPlans() const {
+  return {};
+}
+
+std::string TArchiver::BuildCommand(const TCommandRequest& /*request*/) {
+  throw EArchiver(rtl::LoadStr(rtl::SAbstractBuildCommand));
+}
+
+std::string TArchiver::PlannedCommand(TBuilder builder, rtl::StrId unsupported,
+                                      const std::string& archiveFileName,
+                                      const TArchiverOptions& options, const std::string& dir,
+                                      const FileItems& files, bool useResponseFile) {
+  const std::span<const TCommandPlan> plans = CommandPlans();
+  const auto plan = std::find_if(plans.begin(), plans.end(),
+                                 [builder](const TCommandPlan& p) { return p.Builder == builder; });
+  if (plan == plans.end()) {
+    Unsupported(unsupported);
+  }
+  return BuildCommand({builder, std::string(plan->Word), archiveFileName, options, dir, files,
+                       UsesResponseFile(plan->ResponseFile, options, useResponseFile)});
+}
+
+std::string TArchiver::GetExtractCommand(TWindowHandle /*window*/,
+                                         const std::string& archiveFileName,
+                                         const TArchiverOptions& options, const std::string& dir,
+                                         const FileItems& files, bool useResponseFile) {
+  return PlannedCommand(TBuilder::Extract, rtl::SAbstractGetExtractCommand, archiveFileName,
+                        options, dir, files, useResponseFile);
+}
+
+std::string TArchiver::GetAddCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
+                                     const TArchiverOptions& options, const std::string& dir,
+                                     const FileItems& files, bool useResponseFile) {
+  return PlannedCommand(TBuilder::Add, rtl::SAddNotSupported, archiveFileName, options, dir, files,
+                        useResponseFile);
 }
 
 std::string TArchiver::GetDeleteCommand(TWindowHandle /*window*/,
-                                        const std::string& /*archiveFileName*/,
-                                        const TArchiverOptions& /*options*/,
-                                        const std::string& /*dir*/, const FileItems& /*files*/,
-                                        bool /*useResponseFile*/) {
-  Unsupported(rtl::SDeleteNotSupported);
+                                        const std::string& archiveFileName,
+                                        const TArchiverOptions& options, const std::string& /*dir*/,
+                                        const FileItems& files, bool useResponseFile) {
+  return PlannedCommand(TBuilder::Delete, rtl::SDeleteNotSupported, archiveFileName, options, "",
+                        files, useResponseFile);
 }
 
 std::string TArchiver::GetUpdateCommand(TWindowHandle /*window*/,
-                                        const std::string& /*archiveFileName*/,
-                                        const TArchiverOptions& /*options*/,
-                                        const std::string& /*dir*/, const FileItems& /*files*/,
-                                        bool /*useResponseFile*/) {
-  Unsupported(rtl::SUpdateNotSupported);
+                                        const std::string& archiveFileName,
+                                        const TArchiverOptions& options, const std::string& dir,
+                                        const FileItems& files, bool useResponseFile) {
+  return PlannedCommand(TBuilder::Update, rtl::SUpdateNotSupported, archiveFileName, options, dir,
+                        files, useResponseFile);
 }
 
-std::string TArchiver::GetSfxCommand(TWindowHandle /*window*/,
-                                     const std::string& /*archiveFileName*/,
-                                     const TArchiverOptions& /*options*/,
-                                     const std::string& /*dir*/) {
-  Unsupported(rtl::SSfxNotSupported);
+std::string TArchiver::GetSfxCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
+                                     const TArchiverOptions& options, const std::string& dir) {
+  return PlannedCommand(TBuilder::Sfx, rtl::SSfxNotSupported, archiveFileName, options, dir,
+                        FileItems{}, false);
 }
 
 std::string TArchiver::GetExtractMemCommand(TWindowHandle /*window*/,
-                                            const std::string& /*archiveFileName*/,
-                                            const TArchiverOptions& /*options*/,
-                                            const std::string& /*memberName*/) {
-  Unsupported(rtl::SExtractMemNotSupported);
+                                            const std::string& archiveFileName,
+                                            const TArchiverOptions& options,
+                                            const std::string& memberName) {
+  return PlannedCommand(TBuilder::ExtractMem, rtl::SExtractMemNotSupported, archiveFileName,
+                        options, "", FileItems{memberName}, false);
 }
 
 bool TArchiver::SetOwnerWindow(TWindowHandle window, arcapi::TArchiverProc callback) {

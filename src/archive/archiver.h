@@ -5,18 +5,57 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "archive/archiver_dll.h"
 #include "archive/archiver_options.h"
 #include "archive/cmd_opt.h"
 #include "archive/file_items.h"
+#include "rtl/strtable.h"
 
 namespace archive {
 
 // Tag of the constructors that leave loading the library to a derived
 // format with a library of its own.
 struct TNoLoad {};
+
+// The operations whose command line a format builds.
+enum class TBuilder : std::uint8_t { Extract, Add, Delete, Update, Sfx, ExtractMem };
+
+// When a line hands its file list over in a response file: never, as the
+// caller asks, or as the options' ResFileUsage says for one operation.
+enum class TResponseFileRule : std::uint8_t {
+  Never,
+  Caller,
+  OnPack,
+  OnUnpack,
+  OnRemoveItem,
+  OnUpdate
+};
+
+// How a format builds one operation's line: the command word its builder
+// starts with and the response-file rule. An operation without a plan is
+// one the format does not support.
+struct TCommandPlan {
+  TBuilder Builder;
+  std::string_view Word;
+  TResponseFileRule ResponseFile;
+};
+
+// What a format's builder is given for one line. The directory is empty
+// for deleting and extracting to memory; the files are none for a
+// self-extracting archive and the member alone for extracting to memory.
+struct TCommandRequest {
+  TBuilder Builder;
+  std::string Word;
+  const std::string& ArchiveFileName;
+  const TArchiverOptions& Options;
+  const std::string& Dir;
+  const FileItems& Files;
+  bool UseResponseFile;
+};
 
 class TArchiver {
  public:
@@ -77,11 +116,12 @@ class TArchiver {
   // The binding's check with the two modes added.
   virtual int CheckArchive(const std::string& fileName, int mode, int addedMode);
 
-  // The builders. An unsupported operation raises EArchiver before
-  // anything reaches the library.
+  // The builders. Each builds the line of its format's plan for the
+  // operation; an operation without one raises EArchiver before anything
+  // reaches the library. A format whose lines follow no plan overrides them.
   virtual std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,
                                         const TArchiverOptions& options, const std::string& dir,
-                                        const FileItems& files, bool useResponseFile) = 0;
+                                        const FileItems& files, bool useResponseFile);
   virtual std::string GetAddCommand(TWindowHandle window, const std::string& archiveFileName,
                                     const TArchiverOptions& options, const std::string& dir,
                                     const FileItems& files, bool useResponseFile);
@@ -116,12 +156,22 @@ class TArchiver {
                               char delimiter = rtl::PathDelim);
 
  protected:
+  // The format's plans, one per supported operation; none in the base.
+  virtual std::span<const TCommandPlan> CommandPlans() const;
+  // The format's builder for a planned line.
+  virtual std::string BuildCommand(const TCommandRequest& request);
+
   int RunUnpackCommand(TWindowHandle window, const std::string& archiveFileName,
                        std::string& output, const std::string& commandLine);
   int RunPackCommand(TWindowHandle window, const std::string& archiveFileName, std::string& output,
                      const std::string& commandLine);
 
  private:
+  // The line of the plan for `builder`, or EArchiver with `unsupported`.
+  std::string PlannedCommand(TBuilder builder, rtl::StrId unsupported,
+                             const std::string& archiveFileName, const TArchiverOptions& options,
+                             const std::string& dir, const FileItems& files, bool useResponseFile);
+
   TWindowHandle ownerWindow_ = nullptr;
 };
 

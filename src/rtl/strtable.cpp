@@ -54,6 +54,8 @@ constexpr std::array kTable{
     Entry{SSfxFileRequired, "%s 書庫からの%s自己解凍書庫の作成には '%s' ファイルが必要です。"},
     Entry{SSfxTooLarge, "%s は 4GB 以上あるため自己解凍書庫にできません。"},
     Entry{SSfxOutputIsPart, "It is one of the files the self-extracting archive is made from"},
+    Entry{SAbstractGetExtractCommand, "Abstract method 'TArchiver.GetExtractCommand' was called"},
+    Entry{SAbstractBuildCommand, "Abstract method 'TArchiver.BuildCommand' was called"},
 
     // The archiver libraries' result codes.
     Entry{SResultDiskSpace, "ディスクの空き容量が足りません"},

@@ -46,6 +46,8 @@ enum StrId : int {
   SSfxFileRequired,
   SSfxTooLarge,
   SSfxOutputIsPart,
+  SAbstractGetExtractCommand,
+  SAbstractBuildCommand,
 
   // The archiver libraries' result codes in words.
   SResultDiskSpace = 62208,

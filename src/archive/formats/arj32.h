@@ -1,6 +1,6 @@
 // The archiver of ARJ archives, bound to UNARJ32J.DLL under the prefix
-// "Unarj". It shares the LHA command lines: only extraction is its own, and
-// every other operation sends the LHA line to the ARJ library.
+// "Unarj". It shares the LHA command lines, and every operation sends its
+// LHA line to the ARJ library.
 #pragma once
 
 #include <memory>
@@ -15,11 +15,10 @@ class TArj32 : public TBoundArchiver<TLha32, atArj> {
  public:
   static TArchiverDll* ArjDll() { return Binding(); }
 
-  // The LHA extraction line; unlike LHA it follows the caller's
+ protected:
+  // The LHA plans, except that extraction follows the caller's
   // response-file flag.
-  std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,
-                                const TArchiverOptions& options, const std::string& dir,
-                                const FileItems& files, bool useResponseFile) override;
+  std::span<const TCommandPlan> CommandPlans() const override;
 };
 
 // Whether the library opens the file as an ARJ archive; never raises.

@@ -1,5 +1,7 @@
 #include "archive/formats/bga32.h"
 
+#include <array>
+
 #include "archive/errors.h"
 #include "platform/fs.h"
 #include "rtl/codepage.h"
@@ -23,29 +25,19 @@ std::string TBGA32::BuildBgaCommand(const std::string& command, const std::strin
   return command + opt.Text;
 }
 
-std::string TBGA32::GetExtractCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
-                                      const TArchiverOptions& options, const std::string& dir,
-                                      const FileItems& files, bool useResponseFile) {
-  return BuildBgaCommand("x", archiveFileName, options, dir, files, useResponseFile);
+std::span<const TCommandPlan> TBGA32::CommandPlans() const {
+  static constexpr std::array<TCommandPlan, 4> kPlans{{
+      {TBuilder::Extract, "x", TResponseFileRule::Caller},
+      {TBuilder::Add, "a", TResponseFileRule::Caller},
+      {TBuilder::Delete, "d", TResponseFileRule::OnRemoveItem},
+      {TBuilder::Sfx, "s", TResponseFileRule::OnRemoveItem},
+  }};
+  return kPlans;
 }
 
-std::string TBGA32::GetAddCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
-                                  const TArchiverOptions& options, const std::string& dir,
-                                  const FileItems& files, bool useResponseFile) {
-  return BuildBgaCommand("a", archiveFileName, options, dir, files, useResponseFile);
-}
-
-std::string TBGA32::GetDeleteCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
-                                     const TArchiverOptions& options, const std::string& /*dir*/,
-                                     const FileItems& files, bool /*useResponseFile*/) {
-  return BuildBgaCommand("d", archiveFileName, options, "", files,
-                         options.ResFileUsage.Contains(ruOnRemoveItem));
-}
-
-std::string TBGA32::GetSfxCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
-                                  const TArchiverOptions& options, const std::string& dir) {
-  return BuildBgaCommand("s", archiveFileName, options, dir, FileItems{},
-                         options.ResFileUsage.Contains(ruOnRemoveItem));
+std::string TBGA32::BuildCommand(const TCommandRequest& request) {
+  return BuildBgaCommand(request.Word, request.ArchiveFileName, request.Options, request.Dir,
+                         request.Files, request.UseResponseFile);
 }
 
 bool IsBgaArchive(const std::string& fileName) {

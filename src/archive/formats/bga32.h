@@ -13,26 +13,15 @@ class TBGA32 : public TBoundArchiver<TArchiver, atBga> {
  public:
   static TArchiverDll* BgaDll() { return Binding(); }
 
-  // Extracting and adding follow the caller's response-file flag.
-  std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,
-                                const TArchiverOptions& options, const std::string& dir,
-                                const FileItems& files, bool useResponseFile) override;
-  std::string GetAddCommand(TWindowHandle window, const std::string& archiveFileName,
-                            const TArchiverOptions& options, const std::string& dir,
-                            const FileItems& files, bool useResponseFile) override;
-  std::string GetDeleteCommand(TWindowHandle window, const std::string& archiveFileName,
-                               const TArchiverOptions& options, const std::string& dir,
-                               const FileItems& files, bool useResponseFile) override;
-  // Takes its response-file decision from ruOnRemoveItem, so with a response
-  // file named the line carries the item of an empty one.
-  std::string GetSfxCommand(TWindowHandle window, const std::string& archiveFileName,
-                            const TArchiverOptions& options, const std::string& dir) override;
-
   // The command word, then the BGA switches, the quoted archive and
   // directory, and the file list.
   std::string BuildBgaCommand(const std::string& command, const std::string& archiveFileName,
                               const TArchiverOptions& options, const std::string& dir,
                               const FileItems& files, bool useResponseFile) const;
+
+ protected:
+  std::span<const TCommandPlan> CommandPlans() const override;
+  std::string BuildCommand(const TCommandRequest& request) override;
 };
 
 // Whether the file exists and the library opens it as a BGA archive; never

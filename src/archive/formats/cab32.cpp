@@ -1,5 +1,7 @@
 #include "archive/formats/cab32.h"
 
+#include <array>
+
 #include "archive/errors.h"
 #include "platform/fs.h"
 #include "rtl/codepage.h"
@@ -22,30 +24,23 @@ std::string TCab32::BuildCabCommand(const std::string& command, const std::strin
   return command + opt.Text;
 }
 
-std::string TCab32::GetExtractCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
-                                      const TArchiverOptions& options, const std::string& dir,
-                                      const FileItems& files, bool /*useResponseFile*/) {
-  return BuildCabCommand("-x", platform::ExpandFileName(archiveFileName), options, dir, files,
-                         options.ResFileUsage.Contains(ruOnUnpack));
+std::span<const TCommandPlan> TCab32::CommandPlans() const {
+  static constexpr std::array<TCommandPlan, 4> kPlans{{
+      {TBuilder::Extract, "-x", TResponseFileRule::OnUnpack},
+      {TBuilder::Add, "-a", TResponseFileRule::OnPack},
+      {TBuilder::Sfx, "-f", TResponseFileRule::Never},
+      {TBuilder::ExtractMem, "", TResponseFileRule::Never},
+  }};
+  return kPlans;
 }
 
-std::string TCab32::GetAddCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
-                                  const TArchiverOptions& options, const std::string& dir,
-                                  const FileItems& files, bool /*useResponseFile*/) {
-  return BuildCabCommand("-a", archiveFileName, options, dir, files,
-                         options.ResFileUsage.Contains(ruOnPack));
-}
-
-std::string TCab32::GetSfxCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
-                                  const TArchiverOptions& options, const std::string& dir) {
-  return BuildCabCommand("-f", archiveFileName, options, dir, FileItems{}, false);
-}
-
-std::string TCab32::GetExtractMemCommand(TWindowHandle /*window*/,
-                                         const std::string& archiveFileName,
-                                         const TArchiverOptions& options,
-                                         const std::string& memberName) {
-  return BuildCabCommand("", archiveFileName, options, "", FileItems{memberName}, false);
+std::string TCab32::BuildCommand(const TCommandRequest& request) {
+  // Extraction names the archive in full; the other lines as it was given.
+  const std::string archive = request.Builder == TBuilder::Extract
+                                  ? platform::ExpandFileName(request.ArchiveFileName)
+                                  : request.ArchiveFileName;
+  return BuildCabCommand(request.Word, archive, request.Options, request.Dir, request.Files,
+                         request.UseResponseFile);
 }
 
 bool IsCabArchive(const std::string& fileName) {

@@ -13,24 +13,15 @@ class TCab32 : public TBoundArchiver<TArchiver, atCab> {
  public:
   static TArchiverDll* CabDll() { return Binding(); }
 
-  // The archive name is expanded to a full path on this line only.
-  std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,
-                                const TArchiverOptions& options, const std::string& dir,
-                                const FileItems& files, bool useResponseFile) override;
-  std::string GetAddCommand(TWindowHandle window, const std::string& archiveFileName,
-                            const TArchiverOptions& options, const std::string& dir,
-                            const FileItems& files, bool useResponseFile) override;
-  std::string GetSfxCommand(TWindowHandle window, const std::string& archiveFileName,
-                            const TArchiverOptions& options, const std::string& dir) override;
-  std::string GetExtractMemCommand(TWindowHandle window, const std::string& archiveFileName,
-                                   const TArchiverOptions& options,
-                                   const std::string& memberName) override;
-
   // The command word, then the CAB switches, the quoted archive and
   // directory, and the file list.
   std::string BuildCabCommand(const std::string& command, const std::string& archiveFileName,
                               const TArchiverOptions& options, const std::string& dir,
                               const FileItems& files, bool useResponseFile) const;
+
+ protected:
+  std::span<const TCommandPlan> CommandPlans() const override;
+  std::string BuildCommand(const TCommandRequest& request) override;
 };
 
 // Whether the library opens the file as a CAB archive; never raises.

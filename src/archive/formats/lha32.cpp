@@ -109,44 +109,13 @@ std::string TLha32::BuildLhaCommand(const std::string& command, const std::strin
   return command + opt.Text;
 }
 
-std::string TLha32::GetExtractCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
-                                      const TArchiverOptions& options, const std::string& dir,
-                                      const FileItems& files, bool /*useResponseFile*/) {
-  return BuildLhaCommand("x", archiveFileName, options, dir, files,
-                         options.ResFileUsage.Contains(ruOnUnpack));
+std::span<const TCommandPlan> TLha32::CommandPlans() const {
+  return kLhaCommandPlans;
 }
 
-std::string TLha32::GetAddCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
-                                  const TArchiverOptions& options, const std::string& dir,
-                                  const FileItems& files, bool /*useResponseFile*/) {
-  return BuildLhaCommand("u", archiveFileName, options, dir, files,
-                         options.ResFileUsage.Contains(ruOnPack));
-}
-
-std::string TLha32::GetDeleteCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
-                                     const TArchiverOptions& options, const std::string& /*dir*/,
-                                     const FileItems& files, bool /*useResponseFile*/) {
-  return BuildLhaCommand("d", archiveFileName, options, "", files,
-                         options.ResFileUsage.Contains(ruOnRemoveItem));
-}
-
-std::string TLha32::GetUpdateCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
-                                     const TArchiverOptions& options, const std::string& dir,
-                                     const FileItems& files, bool /*useResponseFile*/) {
-  return BuildLhaCommand("f", archiveFileName, options, dir, files,
-                         options.ResFileUsage.Contains(ruOnUpdate));
-}
-
-std::string TLha32::GetSfxCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
-                                  const TArchiverOptions& options, const std::string& dir) {
-  return BuildLhaCommand("s", archiveFileName, options, dir, FileItems{}, false);
-}
-
-std::string TLha32::GetExtractMemCommand(TWindowHandle /*window*/,
-                                         const std::string& archiveFileName,
-                                         const TArchiverOptions& options,
-                                         const std::string& memberName) {
-  return BuildLhaCommand("", archiveFileName, options, "", FileItems{memberName}, false);
+std::string TLha32::BuildCommand(const TCommandRequest& request) {
+  return BuildLhaCommand(request.Word, request.ArchiveFileName, request.Options, request.Dir,
+                         request.Files, request.UseResponseFile);
 }
 
 bool IsLhaArchive(const std::string& fileName) {

@@ -1,6 +1,7 @@
 // The archiver of LHA archives, bound to UNLHA32.DLL under the prefix "Unlha".
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
 
@@ -9,30 +10,22 @@
 
 namespace archive {
 
+// Every operation has its line; extracting to memory has no command word.
+inline constexpr std::array<TCommandPlan, 6> kLhaCommandPlans{{
+    {TBuilder::Extract, "x", TResponseFileRule::OnUnpack},
+    {TBuilder::Add, "u", TResponseFileRule::OnPack},
+    {TBuilder::Delete, "d", TResponseFileRule::OnRemoveItem},
+    {TBuilder::Update, "f", TResponseFileRule::OnUpdate},
+    {TBuilder::Sfx, "s", TResponseFileRule::Never},
+    {TBuilder::ExtractMem, "", TResponseFileRule::Never},
+}};
+
 class TLha32 : public TBoundArchiver<TArchiver, atLha> {
  public:
   // Loads the format's library; ENoArchiverDLL when it is missing.
   TLha32() = default;
 
   static TArchiverDll* LhaDll() { return Binding(); }
-
-  std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,
-                                const TArchiverOptions& options, const std::string& dir,
-                                const FileItems& files, bool useResponseFile) override;
-  std::string GetAddCommand(TWindowHandle window, const std::string& archiveFileName,
-                            const TArchiverOptions& options, const std::string& dir,
-                            const FileItems& files, bool useResponseFile) override;
-  std::string GetDeleteCommand(TWindowHandle window, const std::string& archiveFileName,
-                               const TArchiverOptions& options, const std::string& dir,
-                               const FileItems& files, bool useResponseFile) override;
-  std::string GetUpdateCommand(TWindowHandle window, const std::string& archiveFileName,
-                               const TArchiverOptions& options, const std::string& dir,
-                               const FileItems& files, bool useResponseFile) override;
-  std::string GetSfxCommand(TWindowHandle window, const std::string& archiveFileName,
-                            const TArchiverOptions& options, const std::string& dir) override;
-  std::string GetExtractMemCommand(TWindowHandle window, const std::string& archiveFileName,
-                                   const TArchiverOptions& options,
-                                   const std::string& memberName) override;
 
   // The command word, then the options' switches in their fixed order, the
   // quoted archive and directory, and the file list.
@@ -43,6 +36,9 @@ class TLha32 : public TBoundArchiver<TArchiver, atLha> {
  protected:
   // For a format that shares the LHA builders but has a library of its own.
   explicit TLha32(TNoLoad tag) : TBoundArchiver(tag) {}
+
+  std::span<const TCommandPlan> CommandPlans() const override;
+  std::string BuildCommand(const TCommandRequest& request) override;
 };
 
 // Whether the file is an LHA archive by the library's own check; never raises.

@@ -1,5 +1,7 @@
 #include "archive/formats/rar32.h"
 
+#include <array>
+
 #include "archive/errors.h"
 #include "platform/fs.h"
 #include "rtl/codepage.h"
@@ -20,18 +22,19 @@ std::string TRar32::BuildRarCommand(const std::string& command, const std::strin
   return command + opt.Text;
 }
 
-std::string TRar32::GetExtractCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
-                                      const TArchiverOptions& options, const std::string& dir,
-                                      const FileItems& files, bool /*useResponseFile*/) {
-  return BuildRarCommand(options.x == 0 ? "-e" : "-x", archiveFileName, options, dir, files,
-                         options.ResFileUsage.Contains(ruOnUnpack));
+std::span<const TCommandPlan> TRar32::CommandPlans() const {
+  static constexpr std::array<TCommandPlan, 2> kPlans{{
+      {TBuilder::Extract, "-x", TResponseFileRule::OnUnpack},
+      {TBuilder::ExtractMem, "", TResponseFileRule::Never},
+  }};
+  return kPlans;
 }
 
-std::string TRar32::GetExtractMemCommand(TWindowHandle /*window*/,
-                                         const std::string& archiveFileName,
-                                         const TArchiverOptions& options,
-                                         const std::string& memberName) {
-  return BuildRarCommand("", archiveFileName, options, "", FileItems{memberName}, false);
+std::string TRar32::BuildCommand(const TCommandRequest& request) {
+  // "-x" keeps the members' paths; "-e" (option x at 0) drops them.
+  const bool dropPaths = request.Builder == TBuilder::Extract && request.Options.x == 0;
+  return BuildRarCommand(dropPaths ? "-e" : request.Word, request.ArchiveFileName, request.Options,
+                         request.Dir, request.Files, request.UseResponseFile);
 }
 
 bool IsRarArchive(const std::string& fileName) {

@@ -14,19 +14,15 @@ class TRar32 : public TBoundArchiver<TArchiver, atRar> {
  public:
   static TArchiverDll* RarDll() { return Binding(); }
 
-  // "-x" keeps the members' paths; "-e" (option x at 0) drops them.
-  std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,
-                                const TArchiverOptions& options, const std::string& dir,
-                                const FileItems& files, bool useResponseFile) override;
-  std::string GetExtractMemCommand(TWindowHandle window, const std::string& archiveFileName,
-                                   const TArchiverOptions& options,
-                                   const std::string& memberName) override;
-
   // The command word, then the RAR switches, the quoted archive and
   // directory, and the file list.
   static std::string BuildRarCommand(const std::string& command, const std::string& archiveFileName,
                                      const TArchiverOptions& options, const std::string& dir,
                                      const FileItems& files, bool useResponseFile);
+
+ protected:
+  std::span<const TCommandPlan> CommandPlans() const override;
+  std::string BuildCommand(const TCommandRequest& request) override;
 };
 
 // Whether the library opens the file as a RAR archive; never raises.

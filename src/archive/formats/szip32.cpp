@@ -1,5 +1,6 @@
 #include "archive/formats/szip32.h"
 
+#include <array>
 #include <vector>
 
 #include "archive/errors.h"
@@ -62,28 +63,18 @@ std::string TSevenZip32::BuildSevenZipCommand(const std::string& command,
   return word + opt.Text;
 }
 
-std::string TSevenZip32::GetExtractCommand(TWindowHandle /*window*/,
-                                           const std::string& archiveFileName,
-                                           const TArchiverOptions& options, const std::string& dir,
-                                           const FileItems& files, bool /*useResponseFile*/) {
-  return BuildSevenZipCommand("x", archiveFileName, options, dir, files,
-                              options.ResFileUsage.Contains(ruOnUnpack));
+std::span<const TCommandPlan> TSevenZip32::CommandPlans() const {
+  static constexpr std::array<TCommandPlan, 3> kPlans{{
+      {TBuilder::Extract, "x", TResponseFileRule::OnUnpack},
+      {TBuilder::Add, "u", TResponseFileRule::OnPack},
+      {TBuilder::Delete, "d", TResponseFileRule::OnRemoveItem},
+  }};
+  return kPlans;
 }
 
-std::string TSevenZip32::GetAddCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
-                                       const TArchiverOptions& options, const std::string& dir,
-                                       const FileItems& files, bool /*useResponseFile*/) {
-  return BuildSevenZipCommand("u", archiveFileName, options, dir, files,
-                              options.ResFileUsage.Contains(ruOnPack));
-}
-
-std::string TSevenZip32::GetDeleteCommand(TWindowHandle /*window*/,
-                                          const std::string& archiveFileName,
-                                          const TArchiverOptions& options,
-                                          const std::string& /*dir*/, const FileItems& files,
-                                          bool /*useResponseFile*/) {
-  return BuildSevenZipCommand("d", archiveFileName, options, "", files,
-                              options.ResFileUsage.Contains(ruOnRemoveItem));
+std::string TSevenZip32::BuildCommand(const TCommandRequest& request) {
+  return BuildSevenZipCommand(request.Word, request.ArchiveFileName, request.Options, request.Dir,
+                              request.Files, request.UseResponseFile);
 }
 
 int TSevenZip32::MakeSfx(TWindowHandle /*window*/, const std::string& archiveFileName,

@@ -27,16 +27,6 @@ class TSevenZip32 : public TBoundArchiver<TArchiver, at7z> {
  public:
   static TArchiverDll* SevenZipDll() { return Binding(); }
 
-  std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,
-                                const TArchiverOptions& options, const std::string& dir,
-                                const FileItems& files, bool useResponseFile) override;
-  std::string GetAddCommand(TWindowHandle window, const std::string& archiveFileName,
-                            const TArchiverOptions& options, const std::string& dir,
-                            const FileItems& files, bool useResponseFile) override;
-  std::string GetDeleteCommand(TWindowHandle window, const std::string& archiveFileName,
-                               const TArchiverOptions& options, const std::string& dir,
-                               const FileItems& files, bool useResponseFile) override;
-
   // Writes module [+ SevenZipSfxConfig] + archive as the archive name with
   // ".exe", in `dir` when one is given; the library is not used. The module
   // is looked for in 7-Zip's own directory first, then along the standard
@@ -52,6 +42,10 @@ class TSevenZip32 : public TBoundArchiver<TArchiver, at7z> {
   std::string BuildSevenZipCommand(const std::string& command, const std::string& archiveFileName,
                                    const TArchiverOptions& options, const std::string& dir,
                                    const FileItems& files, bool useResponseFile);
+
+ protected:
+  std::span<const TCommandPlan> CommandPlans() const override;
+  std::string BuildCommand(const TCommandRequest& request) override;
 };
 
 // The directory 7-Zip is installed in, from the system's registry; empty

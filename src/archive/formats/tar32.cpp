@@ -168,25 +168,18 @@ std::string TTar32::BuildTarCommand(const std::string& command, const std::strin
   return command + opt.Text;
 }
 
-std::string TTar32::GetExtractCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
-                                      const TArchiverOptions& options, const std::string& dir,
-                                      const FileItems& files, bool /*useResponseFile*/) {
-  return BuildTarCommand("x", archiveFileName, options, dir, files,
-                         options.ResFileUsage.Contains(ruOnUnpack));
+std::span<const TCommandPlan> TTar32::CommandPlans() const {
+  static constexpr std::array<TCommandPlan, 3> kPlans{{
+      {TBuilder::Extract, "x", TResponseFileRule::OnUnpack},
+      {TBuilder::Add, "c", TResponseFileRule::OnPack},
+      {TBuilder::ExtractMem, "", TResponseFileRule::Never},
+  }};
+  return kPlans;
 }
 
-std::string TTar32::GetAddCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
-                                  const TArchiverOptions& options, const std::string& dir,
-                                  const FileItems& files, bool /*useResponseFile*/) {
-  return BuildTarCommand("c", archiveFileName, options, dir, files,
-                         options.ResFileUsage.Contains(ruOnPack));
-}
-
-std::string TTar32::GetExtractMemCommand(TWindowHandle /*window*/,
-                                         const std::string& archiveFileName,
-                                         const TArchiverOptions& options,
-                                         const std::string& memberName) {
-  return BuildTarCommand("", archiveFileName, options, "", FileItems{memberName}, false);
+std::string TTar32::BuildCommand(const TCommandRequest& request) {
+  return BuildTarCommand(request.Word, request.ArchiveFileName, request.Options, request.Dir,
+                         request.Files, request.UseResponseFile);
 }
 
 int TTar32::MakeSfx(TWindowHandle /*window*/, const std::string& archiveFileName,

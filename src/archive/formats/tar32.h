@@ -20,16 +20,6 @@ class TTar32 : public TBoundArchiver<TArchiver, atTar> {
  public:
   static TArchiverDll* TarDll() { return Binding(); }
 
-  std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,
-                                const TArchiverOptions& options, const std::string& dir,
-                                const FileItems& files, bool useResponseFile) override;
-  std::string GetAddCommand(TWindowHandle window, const std::string& archiveFileName,
-                            const TArchiverOptions& options, const std::string& dir,
-                            const FileItems& files, bool useResponseFile) override;
-  std::string GetExtractMemCommand(TWindowHandle window, const std::string& archiveFileName,
-                                   const TArchiverOptions& options,
-                                   const std::string& memberName) override;
-
   // Writes the self-extracting file itself: the stub "kmtarsef.exe" (found
   // along the standard search path) followed by the archive, named like the
   // archive with the extension ".EXE", in `dir` when one is given. Returns
@@ -48,6 +38,10 @@ class TTar32 : public TBoundArchiver<TArchiver, atTar> {
   std::string BuildTarCommand(const std::string& command, const std::string& archiveFileName,
                               const TArchiverOptions& options, const std::string& dir,
                               const FileItems& files, bool useResponseFile) const;
+
+ protected:
+  std::span<const TCommandPlan> CommandPlans() const override;
+  std::string BuildCommand(const TCommandRequest& request) override;
 };
 
 // gzip-compressed TAR: "-z", or "-z" with the level in option jm.

@@ -163,16 +163,17 @@ std::string TYZ1::BuildYz1Command(const std::string& command, const std::string&
   return command + opt.Text;
 }
 
-std::string TYZ1::GetExtractCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
-                                    const TArchiverOptions& options, const std::string& dir,
-                                    const FileItems& files, bool useResponseFile) {
-  return BuildYz1Command("x", archiveFileName, options, dir, files, useResponseFile);
+std::span<const TCommandPlan> TYZ1::CommandPlans() const {
+  static constexpr std::array<TCommandPlan, 2> kPlans{{
+      {TBuilder::Extract, "x", TResponseFileRule::Caller},
+      {TBuilder::Add, "c", TResponseFileRule::Caller},
+  }};
+  return kPlans;
 }
 
-std::string TYZ1::GetAddCommand(TWindowHandle /*window*/, const std::string& archiveFileName,
-                                const TArchiverOptions& options, const std::string& dir,
-                                const FileItems& files, bool useResponseFile) {
-  return BuildYz1Command("c", archiveFileName, options, dir, files, useResponseFile);
+std::string TYZ1::BuildCommand(const TCommandRequest& request) {
+  return BuildYz1Command(request.Word, request.ArchiveFileName, request.Options, request.Dir,
+                         request.Files, request.UseResponseFile);
 }
 
 int TYZ1::MakeSfx(TWindowHandle /*window*/, const std::string& archiveFileName,

@@ -59,13 +59,6 @@ class TYZ1 : public TBoundArchiver<TArchiver, atYz1, TYZ1Dll, &LoadYz1Binding> {
  public:
   static TYZ1Dll* Yz1Dll() { return Binding(); }
 
-  std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,
-                                const TArchiverOptions& options, const std::string& dir,
-                                const FileItems& files, bool useResponseFile) override;
-  std::string GetAddCommand(TWindowHandle window, const std::string& archiveFileName,
-                            const TArchiverOptions& options, const std::string& dir,
-                            const FileItems& files, bool useResponseFile) override;
-
   // Writes stub + archive + the archive's size (4 bytes, big-endian) as the
   // archive name with ".exe", in `dir` when one is given; the library is not
   // used. Option gw above 0 picks the Win32 stub ("yzw32cui.sfx", else
@@ -78,6 +71,10 @@ class TYZ1 : public TBoundArchiver<TArchiver, atYz1, TYZ1Dll, &LoadYz1Binding> {
   std::string BuildYz1Command(const std::string& command, const std::string& archiveFileName,
                               const TArchiverOptions& options, const std::string& dir,
                               const FileItems& files, bool useResponseFile);
+
+ protected:
+  std::span<const TCommandPlan> CommandPlans() const override;
+  std::string BuildCommand(const TCommandRequest& request) override;
 };
 
 // Whether the file exists and the YZ1 library opens it; never raises.

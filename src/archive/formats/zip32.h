@@ -102,6 +102,8 @@ class TZip32 : public TBoundArchiver<TArchiver, atZip, TZipDll, &LoadZipBinding>
                const TArchiverOptions& options, const std::string& dir, const FileItems& files,
                bool useResponseFile, std::string& commandLine, std::string& output) override;
 
+  // Which line an operation gets depends on the libraries loaded, so ZIP
+  // builds its lines itself instead of from plans.
   std::string GetExtractCommand(TWindowHandle window, const std::string& archiveFileName,
                                 const TArchiverOptions& options, const std::string& dir,
                                 const FileItems& files, bool useResponseFile) override;
