@@ -107,6 +107,16 @@ void AssignNames(ParsedCommand& parsed, const std::vector<std::string>& names,
 
 }  // namespace
 
+Dialect SwitchDialect() {
+  return {};
+}
+
+Dialect WordDialect() {
+  Dialect dialect;
+  dialect.CommandWord = true;
+  return dialect;
+}
+
 bool ParsedCommand::Has(std::string_view name) const {
   return std::find(Switches.begin(), Switches.end(), name) != Switches.end();
 }

@@ -26,6 +26,10 @@ struct Dialect {
   std::string DestinationSwitch;
 };
 
+// The two plain dialects: switches and names only, or a command word first.
+Dialect SwitchDialect();
+Dialect WordDialect();
+
 struct ParsedCommand {
   std::string Word;                   // lower case; empty when there is none
   std::vector<std::string> Switches;  // without the leading "-" or "/"

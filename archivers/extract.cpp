@@ -378,6 +378,24 @@ std::string ListLine(const Member& member) {
   return sizes + LocalTimeText(member) + " " + method + " " + ToHost(member.Name);
 }
 
+// Hands each member the request chooses to `visit`, in archive order, until
+// the enumeration callback stops it (noted as a user cancel).
+template <class Visit>
+void ForEachChosen(MemberReader& reader, const ExtractRequest& request,
+                   const Enumeration& enumeration, ResultCode& result, Visit visit) {
+  Member member;
+  while (reader.Next(member)) {
+    if (!Chosen(member, request)) {
+      continue;
+    }
+    if (!enumeration.Continue(member, reader.Index())) {
+      result.Note(arcapi::kErrorUserCancel);
+      return;
+    }
+    visit(member);
+  }
+}
+
 }  // namespace
 
 int ExtractToDisk(Family family, const ExtractRequest& request, OutputText& output) {
@@ -396,19 +414,11 @@ int ListMembers(Family family, const ExtractRequest& request, OutputText& output
   unsigned count = 0;
   output.Line("        size   compressed ratio date       time     method   name");
   try {
-    Member member;
-    while (reader->Next(member)) {
-      if (!Chosen(member, request)) {
-        continue;
-      }
-      if (!enumeration.Continue(member, reader->Index())) {
-        result.Note(arcapi::kErrorUserCancel);
-        break;
-      }
+    ForEachChosen(*reader, request, enumeration, result, [&](const Member& member) {
       output.Line(ListLine(member));
       total += member.Size;
       ++count;
-    }
+    });
   } catch (const EngineError& e) {
     result.Note(e.Code());
     output.Line(e.what());
@@ -428,15 +438,7 @@ int TestMembers(Family family, const ExtractRequest& request, OutputText& output
     output.Line(e.what());
   }
   try {
-    Member member;
-    while (reader->Next(member)) {
-      if (!Chosen(member, request)) {
-        continue;
-      }
-      if (!enumeration.Continue(member, reader->Index())) {
-        result.Note(arcapi::kErrorUserCancel);
-        break;
-      }
+    ForEachChosen(*reader, request, enumeration, result, [&](const Member& member) {
       try {
         reader->ReadData([](const void*, std::size_t, std::int64_t) { return true; });
         output.Line(ToHost(member.Name) + ": OK");
@@ -444,7 +446,7 @@ int TestMembers(Family family, const ExtractRequest& request, OutputText& output
         result.Note(e.Code());
         output.Line(ToHost(member.Name) + ": " + e.what());
       }
-    }
+    });
   } catch (const EngineError& e) {
     result.Note(e.Code());
     output.Line(e.what());

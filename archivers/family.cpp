@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "command_line.h"
 #include "engine_error.h"
 #include "families/cab.h"
 #include "families/lha.h"
@@ -18,20 +19,20 @@ namespace {
 constexpr std::array<FamilyTraits, 6> kTraits{{
     {.Id = Family::Lha,
      .Name = "LHA",
-     .LineDialect = &lha::LineDialect,
+     .LineDialect = &WordDialect,
      .CommandPlan = &lha::CommandPlan,
      .OpenReader = &lha::OpenReader},
     {.Id = Family::Zip,
      .Name = "ZIP",
      .PatternSets = true,
-     .LineDialect = &zip::LineDialect,
+     .LineDialect = &SwitchDialect,
      .CommandPlan = &zip::CommandPlan,
      .PackPlan = &zip::PackPlan,
      .EnableFormats = &zip::EnableFormats,
      .OpenFacts = &zip::OpenFacts},
     {.Id = Family::Cab,
      .Name = "CAB",
-     .LineDialect = &cab::LineDialect,
+     .LineDialect = &SwitchDialect,
      .CommandPlan = &cab::CommandPlan,
      .EnableFormats = &cab::EnableFormats,
      .OpenFacts = &cab::OpenFacts},
@@ -46,13 +47,13 @@ constexpr std::array<FamilyTraits, 6> kTraits{{
      .ArchiveType = &tar::ArchiveType},
     {.Id = Family::Rar,
      .Name = "RAR",
-     .LineDialect = &rar::LineDialect,
+     .LineDialect = &SwitchDialect,
      .CommandPlan = &rar::CommandPlan,
      .EnableFormats = &rar::EnableFormats,
      .OpenFacts = &rar::OpenFacts},
     {.Id = Family::SevenZip,
      .Name = "7-Zip",
-     .LineDialect = &seven_zip::LineDialect,
+     .LineDialect = &WordDialect,
      .CommandPlan = &seven_zip::CommandPlan,
      .EnableFormats = &seven_zip::EnableFormats,
      .OpenFacts = &seven_zip::OpenFacts},

@@ -14,10 +14,6 @@ class CabinetFacts final : public MemberFacts {
 
 }  // namespace
 
-Dialect LineDialect() {
-  return {};
-}
-
 Plan CommandPlan(const ParsedCommand& parsed) {
   Plan plan = SwitchCommandPlan(Family::Cab, parsed);
   // libarchive writes no CAB.

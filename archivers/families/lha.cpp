@@ -4,12 +4,6 @@
 
 namespace archivers::lha {
 
-Dialect LineDialect() {
-  Dialect dialect;
-  dialect.CommandWord = true;
-  return dialect;
-}
-
 Plan CommandPlan(const ParsedCommand& parsed) {
   Plan plan;
   plan.Extract = BaseExtract(Family::Lha, parsed);

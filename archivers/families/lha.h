@@ -10,7 +10,6 @@
 
 namespace archivers::lha {
 
-Dialect LineDialect();
 Plan CommandPlan(const ParsedCommand& parsed);
 std::unique_ptr<MemberReader> OpenReader(const std::string& hostPath);
 

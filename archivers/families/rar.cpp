@@ -12,10 +12,6 @@ class VersionFacts final : public MemberFacts {
 
 }  // namespace
 
-Dialect LineDialect() {
-  return {};
-}
-
 Plan CommandPlan(const ParsedCommand& parsed) {
   Plan plan = SwitchCommandPlan(Family::Rar, parsed);
   ExtractRequest& request = plan.Extract;

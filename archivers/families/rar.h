@@ -10,7 +10,6 @@
 
 namespace archivers::rar {
 
-Dialect LineDialect();
 Plan CommandPlan(const ParsedCommand& parsed);
 void EnableFormats(archive* reader);
 std::unique_ptr<MemberFacts> OpenFacts(const std::string& hostPath);

@@ -49,12 +49,6 @@ PackRequest Packing(const ParsedCommand& parsed, PackMode mode, const std::strin
 
 }  // namespace
 
-Dialect LineDialect() {
-  Dialect dialect;
-  dialect.CommandWord = true;
-  return dialect;
-}
-
 Plan CommandPlan(const ParsedCommand& parsed) {
   Plan plan;
   plan.Extract = BaseExtract(Family::SevenZip, parsed);

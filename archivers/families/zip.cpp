@@ -49,10 +49,6 @@ PackMode PackModeOf(const ParsedCommand& parsed) {
 
 }  // namespace
 
-Dialect LineDialect() {
-  return {};
-}
-
 Plan CommandPlan(const ParsedCommand& parsed) {
   Plan plan = SwitchCommandPlan(Family::Zip, parsed);
   // "-n" asks for the default.

@@ -11,7 +11,6 @@
 
 namespace archivers::zip {
 
-Dialect LineDialect();
 Plan CommandPlan(const ParsedCommand& parsed);
 Plan PackPlan(const ParsedCommand& parsed);
 void EnableFormats(archive* reader);
