@@ -91,18 +91,13 @@ constexpr bool ExtensionsWellFormedAndUnique() {
   });
 }
 
-// One of the format names of the string table.
-constexpr bool IsFormatName(rtl::StrId id) {
-  return id >= rtl::STarFormat && id <= rtl::S7zFormat;
-}
-
 // A served format has a name and names its library and entry prefix; a
 // format that is only told apart names none. (Whether a row has a factory
 // cannot be asked here: GCC's sanitizer builds do not take a function's
 // address as a constant.)
 constexpr bool FormatsNameTheirLibraries() {
   return std::all_of(std::begin(kFormats), std::end(kFormats), [](const TFormatRow& row) {
-    const bool named = IsFormatName(row.FormatName);
+    const bool named = row.FormatName != kNoFormatName;
     return named == !row.LibraryName.empty() && named == !row.Prefix.empty();
   });
 }
