@@ -2,7 +2,9 @@
 # with the names it must export, exactly: a missing entry, a decorated
 # __stdcall name ("Name@16") or an extra export all fail.
 #   cmake -DOBJDUMP=... -DDLL=... -DEXPECTED="a,b,c" -P CheckExports.cmake
-execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
+# objdump's headings are translated in a Japanese locale (the Wine runs').
+execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C ${OBJDUMP} -p ${DLL}
+  OUTPUT_VARIABLE dump RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed")
 endif()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds libarchive (with liblzma and libbz2) and liblhasa as static
-# 32-bit Windows libraries from Debian's source packages, for the Windows
-# archiver DLLs:
+# 32-bit (or, with ZEL_WINDOWS_HOST=x86_64-w64-mingw32, 64-bit) Windows
+# libraries from Debian's source packages, for the Windows archiver DLLs:
 #   build-windows-archive-libs.sh [BUILD_DIR]   (default build-deps-win)
 # Sources go to BUILD_DIR/src, builds to BUILD_DIR/build, the result to
 # BUILD_DIR/prefix (include/, lib/, lib/pkgconfig/). Built once: a finished
@@ -18,7 +18,9 @@ mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
 prefix=$dir/prefix
 stamp=$prefix/.built
-host=i686-w64-mingw32
+# ZEL_WINDOWS_HOST=x86_64-w64-mingw32 builds them 64-bit instead.
+host=${ZEL_WINDOWS_HOST:-i686-w64-mingw32}
+toolchain=$here/cmake/mingw-${host%%-*}.cmake
 sysroot=/usr/$host
 jobs=$(nproc 2>/dev/null || echo 2)
 
@@ -154,9 +156,13 @@ echo "building libarchive $archive_version"
 # The compression libraries not built here are off outright, so a stray
 # header can never switch them on. LZMA_API_STATIC: else lzma.h asks for
 # DLL imports, which the static liblzma does not provide.
+# Its one check that runs a program (whether zlib was built with WINAPI)
+# cannot run here: "fails" is the right answer for Debian's MinGW zlib, and
+# without an emulator CMake 3.25 crashes on that check where it compiles
+# (64-bit).
 CFLAGS="-DLZMA_API_STATIC" logged "$log/libarchive-configure.log" \
   cmake -S "$archive_src" -B "$dir/build/libarchive" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" \
+  -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_CROSSCOMPILING_EMULATOR=/bin/false \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
   -DENABLE_TAR=OFF -DENABLE_CPIO=OFF -DENABLE_CAT=OFF -DENABLE_TEST=OFF \
   -DENABLE_OPENSSL=OFF -DENABLE_MBEDTLS=OFF -DENABLE_NETTLE=OFF -DENABLE_CNG=OFF \

@@ -11,7 +11,10 @@ shift || true
 # The archiver DLLs' libraries, built once per build directory.
 "$here/scripts/build-windows-archive-libs.sh" "$dir/deps"
 jobs=$(nproc 2>/dev/null || echo 2)
+# ZEL_WINDOWS_HOST=x86_64-w64-mingw32 makes a 64-bit build instead.
+export ZEL_WINDOWS_HOST=${ZEL_WINDOWS_HOST:-i686-w64-mingw32}
+host=$ZEL_WINDOWS_HOST
 cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEL_WERROR=ON \
-  -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" -DZEL_ARCHIVER_DEPS="$dir/deps/prefix" \
+  -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-${host%%-*}.cmake" -DZEL_ARCHIVER_DEPS="$dir/deps/prefix" \
   "$@" >/dev/null
 cmake --build "$dir" -j "$jobs"

@@ -30,6 +30,9 @@ if [ "${1:-}" = "--windows" ]; then
   # The locale ja_JP.UTF-8: Wine takes code page 932 from its name, and
   # writes Japanese file names only when the C library knows the locale.
   packages+=(g++-mingw-w64-i686 googletest wine wine32:i386 xvfb xauth locales)
+  # A kernel without IA-32 emulation runs no 32-bit Wine; the Windows
+  # backend is then tested as a 64-bit build under the 64-bit Wine.
+  packages+=(g++-mingw-w64-x86-64 wine64)
   # libarchive and liblhasa for Windows come from Debian's source packages
   # (scripts/build-windows-archive-libs.sh), built against MinGW's zlib.
   packages+=(libz-mingw-w64-dev dpkg-dev autoconf automake libtool)

@@ -5,7 +5,8 @@
 # holding ZElUpd.exe, the archiver DLLs and two read-me files, Japanese
 # (Shift_JIS) and English, both with CRLF line ends. Builds nothing; the
 # version is the project's, from the top CMakeLists.txt. The programs go in
-# without the build's debugging information (STRIP names the tool).
+# without the build's debugging information (STRIP names the tool). A 64-bit
+# build (ZEL_WINDOWS_HOST=x86_64-w64-mingw32) makes ZElUpd-<version>-win64.zip.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$here/build-win"}
@@ -41,11 +42,17 @@ if [ ${#missing[@]} -gt 0 ]; then
   fail "build the Windows program and its archiver DLLs first (scripts/build-windows.sh $build)"
 fi
 
-strip=${STRIP:-i686-w64-mingw32-strip}
+host=${ZEL_WINDOWS_HOST:-i686-w64-mingw32}
+case $host in
+  i686-*) bits=32 ;;
+  x86_64-*) bits=64 ;;
+  *) fail "ZEL_WINDOWS_HOST=$host is neither i686-w64-mingw32 nor x86_64-w64-mingw32" ;;
+esac
+strip=${STRIP:-$host-strip}
 command -v "$strip" >/dev/null || fail "no $strip (the MinGW binutils; or name one in STRIP)"
 
 mkdir -p "$out"
-zip="$(cd "$out" && pwd)/ZElUpd-$version-win32.zip"
+zip="$(cd "$out" && pwd)/ZElUpd-$version-win$bits.zip"
 stage=$(mktemp -d "${TMPDIR:-/tmp}/zel-package.XXXXXX")
 trap 'rm -rf "$stage"' EXIT
 for file in "${programs[@]}"; do
@@ -53,20 +60,20 @@ for file in "${programs[@]}"; do
   touch -r "$build/bin/$file" "$stage/$file"
 done
 
-python3 - "$stage" "$zip" "$version" "$dll_table" <<'EOF'
+python3 - "$stage" "$zip" "$version" "$dll_table" "$bits" <<'EOF'
 import os
 import sys
 import time
 import unicodedata
 import zipfile
 
-stage, zip_path, version, dll_table = sys.argv[1:]
-folder = "ZElUpd-%s-win32/" % version
+stage, zip_path, version, dll_table, bits = sys.argv[1:]
+folder = "ZElUpd-%s-win%s/" % (version, bits)
 dlls = [[field.strip() for field in line.split("|")] for line in dll_table.splitlines()]
 width = max(len(name) for name, _, _ in dlls) + 2
 
 ENGLISH = """\
-ZElUpd {version} for Windows (32-bit)
+ZElUpd {version} for Windows ({bits}-bit)
 
 ZElUpd is a console tool that updates an installation of the ZEL file
 manager (ZEL.EXE). Given a folder of new files, an LZH archive (or the
@@ -140,7 +147,7 @@ under permissive licences; see the licences of these libraries.
 """
 
 JAPANESE = """\
-ZElUpd {version} Windows 版 (32 ビット)
+ZElUpd {version} Windows 版 ({bits} ビット)
 
 ZElUpd は、ファイラ ZEL (ZEL.EXE) のインストール先を新しい版に更新する
 コンソール プログラムです。新しいファイルのあるフォルダ、LZH 書庫 (ワイルド
@@ -243,9 +250,9 @@ def windows_text(text, encoding):
 stamp = time.localtime(os.stat(os.path.join(stage, "ZElUpd.exe")).st_mtime)[:6]
 # The English text quotes a message of the tool, so both are in CP932.
 texts = {
-    "README-ja.txt": windows_text(JAPANESE.format(version=version, dll_lines=dll_lines(2)),
+    "README-ja.txt": windows_text(JAPANESE.format(version=version, bits=bits, dll_lines=dll_lines(2)),
                                   "cp932"),
-    "README-en.txt": windows_text(ENGLISH.format(version=version, dll_lines=dll_lines(1)),
+    "README-en.txt": windows_text(ENGLISH.format(version=version, bits=bits, dll_lines=dll_lines(1)),
                                   "cp932"),
 }
 # Written aside and moved into place: a failed run leaves no half archive.
